@@ -1,0 +1,36 @@
+# A thin wrapper over CMake. `make run` and `make test` install what is
+# missing first, so both work on a fresh Debian machine.
+BUILD ?= build
+SANITIZE_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+BENCH_BUILD ?= build-bench
+FUZZ_SECONDS ?= 60
+CMAKE_FLAGS ?=
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test test-asan fuzz bench clean
+
+all: build
+
+deps:
+	@./scripts/install-deps
+
+configure:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: deps build
+	./$(BUILD)/kestrel
+
+test: deps build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DKESTREL_SANITIZE=ON -DKESTREL_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS) -L core
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,28 @@
+#include "vm/machine.h"
+
+namespace kestrel {
+
+// VX is compared with the keypad key number as it stands: 0 asks whether no
+// key is held, and 17 or more never matches.
+void Machine::SkipIfKeyPressed() {
+    if (VX() == State.KeyPressed) State.ProgramCounter += 2;
+}
+
+void Machine::SkipIfKeyNotPressed() {
+    if (VX() != State.KeyPressed) State.ProgramCounter += 2;
+}
+
+// A key already held does not count; only a bound key going down after the
+// start ends the wait. A new run ends it with nothing stored.
+void Machine::WaitForKeyPress() {
+    const std::uint64_t run = handlerRun_;
+    State.KeyPressed = 0;
+    host_.setStatusText("Waiting for key...");
+    while (State.KeyPressed == 0) {
+        if (!idleYieldFor(run)) return;
+    }
+    VX() = static_cast<std::uint8_t>(State.KeyPressed);
+    host_.setStatusText("");
+}
+
+} // namespace kestrel

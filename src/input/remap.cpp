@@ -1,0 +1,32 @@
+#include "input/key_caption.h"
+#include "vm/machine.h"
+
+namespace kestrel {
+
+// The wait is a yield loop inside the click, so the run loop stands still
+// meanwhile. Any key-down ends it, bound or not; a new run ends it with
+// nothing bound.
+void Machine::Command1_Click(int Index) {
+    if (Index < 0 || Index >= KeypadKeys) return;
+    const std::uint64_t generation = runGeneration_;
+    // A wait entered while no run is active sits beneath any run the driver
+    // would start; the driver waits for it to unwind.
+    const bool idle = driverDepth_ == 0;
+    if (idle) ++idleWaits_;
+    State.LastKeyCode = 0;
+    host_.setStatusText("Waiting for key...");
+    bool keyArrived = true;
+    while (State.LastKeyCode == 0) {
+        if (!idleYieldFor(generation)) {
+            keyArrived = false;
+            break;
+        }
+    }
+    if (idle) --idleWaits_;
+    if (!keyArrived) return;
+    State.KeyMap[static_cast<std::size_t>(Index + 1)] = static_cast<std::uint8_t>(State.LastKeyCode);
+    host_.setButtonCaption(Index, KeyCaption(State.LastKeyCode));
+    host_.setStatusText("");
+}
+
+} // namespace kestrel

@@ -1,0 +1,78 @@
+#include "vm/machine.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+namespace {
+
+// Closes the descriptor on every way out.
+struct FileDescriptor {
+    int fd;
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+const char* notRegularReason(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a folder, not a file";
+    if (S_ISFIFO(mode)) return "it is a pipe, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+    return "it is not a regular file";
+}
+
+} // namespace
+
+// The whole file is read into a buffer before a byte is stored, so a refused
+// file leaves Memory exactly as it was. POSIX calls rather than streams: the
+// open must not block on a pipe, and the kind of file is checked on the very
+// descriptor that is read, so nothing can be swapped in between.
+bool Machine::LoadRom(const std::string& path) {
+    const auto refuse = [&](const std::string& reason) {
+        host_.reportLoadError("Cannot open the ROM \"" + path + "\": " + reason + ".");
+        return false;
+    };
+    if (path.empty()) return refuse("no file name was given");
+
+    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+    if (file.fd < 0) {
+        if (errno == ENOENT) return refuse("the file does not exist");
+        if (errno == EACCES) return refuse("permission to read it is denied");
+        return refuse(std::strerror(errno));
+    }
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0) return refuse(std::strerror(errno));
+    if (!S_ISREG(info.st_mode)) return refuse(notRegularReason(info.st_mode));
+
+    const auto tooLong = [&](long long size) {
+        return refuse("it is " + std::to_string(size) + " bytes long, and a ROM may be at most " +
+                      std::to_string(MaxRomSize) + " bytes (addresses 512..8192)");
+    };
+    if (info.st_size > static_cast<off_t>(MaxRomSize)) return tooLong(info.st_size);
+
+    // One byte more than fits, to see a file that grew since fstat.
+    std::array<std::uint8_t, MaxRomSize + 1> buffer{};
+    std::size_t length = 0;
+    while (length < buffer.size()) {
+        const ssize_t got = ::read(file.fd, buffer.data() + length, buffer.size() - length);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return refuse(std::strerror(errno));
+        }
+        if (got == 0) break;
+        length += static_cast<std::size_t>(got);
+    }
+    if (length > MaxRomSize) return tooLong(static_cast<long long>(length));
+
+    std::copy_n(buffer.begin(), length, State.Memory.begin() + ProgramStart);
+    return true;
+}
+
+} // namespace kestrel

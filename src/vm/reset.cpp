@@ -1,0 +1,32 @@
+#include "vm/machine.h"
+
+#include <algorithm>
+
+namespace kestrel {
+
+// Reset leaves the registers, stack, timers, Paused and the rest of memory as
+// the previous run left them. It does not enter the run loop itself: it asks
+// for a run, which the driver starts from the top of the event loop.
+void Machine::Reset_Click() {
+    Surface.ClearSurface(); // no yield here, unlike 00E0
+    host_.surfaceChanged();
+    State.ProgramCounter = ProgramStart;
+    std::copy(Font.begin(), Font.end(), State.Memory.begin() + FontBase);
+
+    // A new run: whatever ran or waited before never continues, no tone of it
+    // goes on sounding, and no wait of it keeps the label.
+    ++runGeneration_;
+    runWanted_ = true;
+    lastFault_.clear();
+    host_.stopTone();
+    host_.setStatusText("");
+    if (driverDepth_ == 0) host_.requestRun();
+}
+
+void Machine::OpenRom(const std::string& path) {
+    // A refused file leaves whatever was running going on.
+    if (!path.empty() && !LoadRom(path)) return;
+    Reset_Click();
+}
+
+} // namespace kestrel

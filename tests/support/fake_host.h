@@ -1,0 +1,70 @@
+#pragma once
+
+#include "vm/host.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kestrel::testing {
+
+struct Tone {
+    int hz;
+    int ms;
+};
+
+// A Host that counts and records everything, and runs scripted events at
+// chosen yields (yield numbers count from 1 over the host's whole life).
+class FakeHost : public Host {
+public:
+    void yield() override { serve(false); }
+    void idleYield() override { serve(true); }
+    void tone(int hz, int ms) override { tones.push_back({hz, ms}); }
+    void stopTone() override { ++toneStops; }
+    void setStatusText(const std::string& text) override {
+        statusText = text;
+        statusHistory.push_back(text);
+    }
+    void setButtonCaption(int index, const std::string& text) override { captions[index] = text; }
+    void surfaceChanged() override { ++surfaceChanges; }
+    void requestRun() override { ++runRequests; }
+    void reportFault(const std::string& text) override { faults.push_back(text); }
+    void reportLoadError(const std::string& text) override { loadErrors.push_back(text); }
+
+    // Run `event` inside yield number `yieldNumber`.
+    void at(std::uint64_t yieldNumber, std::function<void()> event) {
+        script.emplace(yieldNumber, std::move(event));
+    }
+    // Run `event` inside every yield, after the scripted ones.
+    std::function<void()> everyYield;
+
+    std::uint64_t yields = 0;     // all yields, idle ones included
+    std::uint64_t idleYields = 0; // those that were allowed to wait
+    int toneStops = 0;
+    int surfaceChanges = 0;
+    int runRequests = 0;
+    std::string statusText;
+    std::vector<std::string> statusHistory;
+    std::map<int, std::string> captions;
+    std::vector<Tone> tones;
+    std::vector<std::string> faults;
+    std::vector<std::string> loadErrors;
+
+private:
+    void serve(bool idle) {
+        ++yields;
+        if (idle) ++idleYields;
+        auto [first, last] = script.equal_range(yields);
+        std::vector<std::function<void()>> due;
+        for (auto it = first; it != last; ++it) due.push_back(std::move(it->second));
+        script.erase(first, last);
+        for (auto& event : due) event();
+        if (everyYield) everyYield();
+    }
+
+    std::multimap<std::uint64_t, std::function<void()>> script;
+};
+
+} // namespace kestrel::testing

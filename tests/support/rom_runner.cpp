@@ -1,0 +1,36 @@
+#include "support/rom_runner.h"
+
+namespace kestrel::testing {
+
+void RomRunner::load(std::initializer_list<std::uint16_t> words, std::uint32_t at) {
+    for (std::uint16_t word : words) {
+        machine.State.Memory[at++] = static_cast<std::uint8_t>(word >> 8);
+        machine.State.Memory[at++] = static_cast<std::uint8_t>(word & 0xFF);
+    }
+}
+
+void RomRunner::stopAt(std::uint64_t yieldNumber) {
+    host.at(yieldNumber, [this] { machine.EndAllRuns(); });
+}
+
+void RomRunner::resetAndRun(std::uint64_t yieldCount) {
+    stopAt(host.yields + yieldCount);
+    machine.Reset_Click();
+    machine.RunDriver();
+}
+
+std::vector<std::string> RomRunner::screen() const {
+    std::vector<std::string> rows;
+    for (int cy = 0; cy < 32; ++cy) {
+        std::string row;
+        for (int cx = 0; cx < 64; ++cx) row += lit(cx, cy) ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+bool RomRunner::lit(int cx, int cy) const {
+    return machine.Surface.ReadPixel(4 * cx + 1, 4 * cy) == LitColour;
+}
+
+} // namespace kestrel::testing
