@@ -34,3 +34,11 @@ test-asan: deps
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+
+# Benchmarks in a Release build; prints a table and writes JSON (scripts/run-bench).
+bench: deps
+	./scripts/run-bench $(BENCH_BUILD)
+
+# The fuzzer for FUZZ_SECONDS, seeded from roms/ and the tests' programs (scripts/run-fuzz).
+fuzz: deps
+	./scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
