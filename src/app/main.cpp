@@ -1,6 +1,10 @@
-#include <cstdio>
+#include "form1.h"
 
-int main() {
-    std::puts("Kestrel: the window is not built yet.");
-    return 0;
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    kestrel::Form1 form;
+    form.show();
+    return QApplication::exec();
 }

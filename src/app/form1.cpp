@@ -1,0 +1,249 @@
+#include "form1.h"
+
+#include "key_translation.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace kestrel {
+
+namespace {
+
+struct ButtonPlace {
+    const char* caption;
+    int left;
+    int top;
+};
+
+// Command1(0..15): the caption and place of each index. Index i rebinds
+// keypad key i + 1, so the grid reads 1 2 3 A / 4 5 6 B / 7 8 9 C / 0 E F D.
+constexpr ButtonPlace ButtonPlaces[KeypadKeys] = {
+    {"1", 56, 144},  {"2", 96, 144},  {"3", 136, 144}, {"4", 56, 176},
+    {"5", 96, 176},  {"6", 136, 176}, {"7", 56, 208},  {"8", 96, 208},
+    {"9", 136, 208}, {"0", 56, 240},  {"E", 96, 240},  {"F", 136, 240},
+    {"A", 176, 144}, {"B", 176, 176}, {"C", 176, 208}, {"D", 176, 240},
+};
+constexpr int ButtonWidth = 33;
+constexpr int ButtonHeight = 25;
+constexpr int PictureWidth = 273;
+constexpr int PictureHeight = 137;
+
+// A caption is shown as itself: '&' would otherwise mark a mnemonic.
+QString literalCaption(const QString& text) {
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+[[noreturn]] void endProcess() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent), machine_(*this) {
+    setWindowTitle(QStringLiteral("Kestrel - by KD"));
+    buildControls();
+    buildMenus();
+    setAcceptDrops(true);
+    Form_Load();
+}
+
+Form1::~Form1() {
+    qApp->removeEventFilter(this);
+    machine_.EndAllRuns();
+}
+
+void Form1::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Wider than the client area; its right-hand 12 pixels are cut off.
+    picture_ = new PictureBox(machine_.Surface, client);
+    picture_->setObjectName(QStringLiteral("Picture1"));
+    picture_->setGeometry(0, 0, PictureWidth, PictureHeight);
+    picture_->setFocusPolicy(Qt::StrongFocus);
+
+    QWidget* previous = picture_;
+    for (int i = 0; i < KeypadKeys; ++i) {
+        const ButtonPlace& place = ButtonPlaces[i];
+        auto* button = new QPushButton(QString::fromLatin1(place.caption), client);
+        button->setObjectName(QStringLiteral("Command1_%1").arg(i));
+        button->setGeometry(place.left, place.top, ButtonWidth, ButtonHeight);
+        // Keys belong to the machine: a focused button would be clicked by
+        // Space or Enter, and Enter is a keypad key.
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+        buttons_[static_cast<std::size_t>(i)] = button;
+        setTabOrder(previous, button);
+        previous = button;
+    }
+
+    label_ = new QLabel(client);
+    label_->setObjectName(QStringLiteral("Label1"));
+    label_->setGeometry(56, 272, 153, 25);
+    label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label_->setTextFormat(Qt::PlainText);
+
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    timer1_.setInterval(17);
+    timer1_.setTimerType(Qt::PreciseTimer);
+    connect(&timer1_, &QTimer::timeout, this, [this] { machine_.Timer1_Timer(); });
+
+    picture_->setFocus();
+}
+
+void Form1::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false); // in the window, above the client area
+    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File"));
+    QAction* openRom = file->addAction(QStringLiteral("Open ROM"), this, &Form1::OpenROM_Click);
+    openRom->setObjectName(QStringLiteral("OpenROM"));
+    QAction* exit = file->addAction(QStringLiteral("Exit"), this, &Form1::Exit_Click);
+    exit->setObjectName(QStringLiteral("Exit"));
+
+    QMenu* cpu = bar->addMenu(QStringLiteral("CPU"));
+    cpu->setObjectName(QStringLiteral("CPU"));
+    QAction* reset = cpu->addAction(QStringLiteral("Reset"), this, [this] { machine_.Reset_Click(); });
+    reset->setObjectName(QStringLiteral("Reset"));
+    QAction* pause = cpu->addAction(QStringLiteral("Pause"), this, &Form1::pausex_Click);
+    pause->setObjectName(QStringLiteral("pausex"));
+
+    QAction* about = bar->addAction(QStringLiteral("About"), this, &Form1::About_Click);
+    about->setObjectName(QStringLiteral("About"));
+}
+
+// Start-up, in this order: key map, key preview, random seed, the tick.
+void Form1::Form_Load() {
+    machine_.LoadDefaultKeyMap();
+    qApp->installEventFilter(this);
+    machine_.Random.SeedFromClock();
+    timer1_.start();
+}
+
+void Form1::OpenROM_Click() {
+    // The toolkit's own dialog, with no filter, title or folder of ours. It
+    // is Qt's widget dialog, the one Linux shows without a platform theme,
+    // on every desktop alike.
+    const QString fileName = QFileDialog::getOpenFileName(this, QString(), QString(), QString(), nullptr,
+                                                          QFileDialog::DontUseNativeDialog);
+    openFile(fileName);
+}
+
+void Form1::openFile(const QString& fileName) {
+    machine_.OpenRom(fileName.isEmpty() ? std::string() : QFile::encodeName(fileName).toStdString());
+}
+
+// Nothing that runs or waits beneath continues: the process ends here.
+void Form1::Exit_Click() {
+    machine_.EndAllRuns();
+    endProcess();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Exit_Click();
+}
+
+void Form1::About_Click() {
+    QMessageBox box(this);
+    box.setWindowTitle(QStringLiteral("About Kestrel"));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromLatin1(AboutText));
+    box.setIcon(QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+void Form1::Command1_Click(int Index) { machine_.Command1_Click(Index); }
+
+void Form1::yield() { QCoreApplication::processEvents(); }
+
+void Form1::idleYield() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+
+void Form1::setStatusText(const std::string& text) { label_->setText(QString::fromStdString(text)); }
+
+void Form1::setButtonCaption(int index, const std::string& utf8Text) {
+    if (index < 0 || index >= KeypadKeys) return;
+    buttons_[static_cast<std::size_t>(index)]->setText(literalCaption(QString::fromUtf8(utf8Text)));
+}
+
+// From the top of the event loop, never inside the handler that asked.
+void Form1::requestRun() {
+    QMetaObject::invokeMethod(this, [this] { machine_.RunDriver(); }, Qt::QueuedConnection);
+}
+
+void Form1::reportFault(const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrel"), QString::fromStdString(text),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void Form1::reportLoadError(const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrel"), QString::fromStdString(text),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+// Key preview: every key event meant for this window goes to the machine
+// and no further, so keys never click a button, move the focus or open a
+// menu. Dialogs and menus are other windows and keep their keys.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget->window() != this) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // A held key stays held: X11 sends repeated presses and releases.
+    if (key->isAutoRepeat()) return true;
+    const int code = TranslateKey(key->key(), key->modifiers());
+    if (code == 0) return true;
+    if (type == QEvent::KeyPress) {
+        machine_.Form_KeyDown(code);
+    } else {
+        machine_.Form_KeyUp();
+    }
+    return true;
+}
+
+bool Form1::event(QEvent* event) {
+    // A key released while another window has the focus sends no key-up
+    // here; losing the focus counts as one.
+    if (event->type() == QEvent::WindowDeactivate) machine_.Form_KeyUp();
+    return QMainWindow::event(event);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();
+}
+
+// A dropped file is opened as if it had been chosen in the dialog.
+void Form1::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return;
+    event->acceptProposedAction();
+    openFile(urls.front().toLocalFile());
+}
+
+} // namespace kestrel

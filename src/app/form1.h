@@ -1,0 +1,85 @@
+#pragma once
+
+#include "picture_box.h"
+#include "tone_player.h"
+#include "vm/host.h"
+#include "vm/machine.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+
+class QAction;
+class QLabel;
+class QPushButton;
+
+namespace kestrel {
+
+// The main window. It owns the machine and is its host: the picture, the
+// status label, the remap buttons, the tone, the menus, the keyboard and the
+// yields all come through here. Everything runs on the one UI thread; the
+// machine's run loop is entered only from the top of the event loop.
+class Form1 : public QMainWindow, public Host {
+    Q_OBJECT
+public:
+    // The client area's size, fixed.
+    static constexpr int ClientWidth = 261;
+    static constexpr int ClientHeight = 311;
+    static constexpr const char* AboutText =
+        "Kestrel - an implementation\r\n"
+        "of a Chip8 Virtual Machine.\r\n"
+        "With thanks to the author of the earlier source code that this interpreter is based on.\r\n"
+        "This release is beta and won't run many games, yet.\r\n"
+        "\r\n";
+
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    Machine& machine() { return machine_; }
+    PictureBox* picture() const { return picture_; }
+    QPushButton* button(int index) const { return buttons_.at(static_cast<std::size_t>(index)); }
+    QLabel* statusLabel() const { return label_; }
+    QTimer* timer() { return &timer1_; }
+
+    // Menu commands.
+    void OpenROM_Click();
+    void Exit_Click();
+    void pausex_Click() { machine_.pausex_Click(); }
+    void About_Click();
+    void Command1_Click(int Index);
+
+    // Host.
+    void yield() override;
+    void idleYield() override;
+    void tone(int hz, int ms) override { tonePlayer_.play(hz, ms); }
+    void stopTone() override { tonePlayer_.stop(); }
+    void setStatusText(const std::string& text) override;
+    void setButtonCaption(int index, const std::string& utf8Text) override;
+    void surfaceChanged() override { picture_->markChanged(); }
+    void requestRun() override;
+    void reportFault(const std::string& text) override;
+    void reportLoadError(const std::string& text) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_Load();
+    void openFile(const QString& fileName);
+
+    TonePlayer tonePlayer_; // opened before anything can ask for a tone
+    Machine machine_;
+    PictureBox* picture_ = nullptr;
+    std::array<QPushButton*, KeypadKeys> buttons_{};
+    QLabel* label_ = nullptr;
+    QTimer timer1_;
+};
+
+} // namespace kestrel
