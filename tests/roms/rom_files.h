@@ -24,7 +24,8 @@ inline std::vector<std::uint8_t> readBytes(const std::string& path) {
 inline std::vector<std::string> readLines(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 

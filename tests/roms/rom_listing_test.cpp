@@ -17,7 +17,9 @@ struct Listing {
 
 bool isUpperHex(const std::string& s) {
     for (char c : s) {
-        if (!std::isxdigit(static_cast<unsigned char>(c)) || std::islower(static_cast<unsigned char>(c))) return false;
+        if (!std::isxdigit(static_cast<unsigned char>(c)) ||
+            std::islower(static_cast<unsigned char>(c)))
+            return false;
     }
     return !s.empty();
 }
@@ -37,18 +39,21 @@ Listing parseListing(const std::string& path) {
         std::string address, code, mnemonic;
         fields >> address >> code >> mnemonic;
         if (address.size() != 4 || !isUpperHex(address) || !isUpperHex(code) ||
-            (code.size() != 2 && code.size() != 4) || mnemonic.empty() || line.find(';') == std::string::npos) {
+            (code.size() != 2 && code.size() != 4) || mnemonic.empty() ||
+            line.find(';') == std::string::npos) {
             listing.problems.push_back("not a code line: " + where);
             continue;
         }
         if (std::stoul(address, nullptr, 16) != expected) {
-            listing.problems.push_back("address out of sequence (expected " + std::to_string(expected) + "): " + where);
+            listing.problems.push_back("address out of sequence (expected " +
+                                       std::to_string(expected) + "): " + where);
         }
         if ((code.size() == 2) != (mnemonic == "DB")) {
             listing.problems.push_back("data bytes are DB, instructions are words: " + where);
         }
         for (std::size_t i = 0; i < code.size(); i += 2) {
-            listing.bytes.push_back(static_cast<std::uint8_t>(std::stoul(code.substr(i, 2), nullptr, 16)));
+            listing.bytes.push_back(
+                static_cast<std::uint8_t>(std::stoul(code.substr(i, 2), nullptr, 16)));
             ++expected;
         }
     }
@@ -69,18 +74,21 @@ TEST_P(RomListing, ListingIsTheImageByteForByte) {
     const std::vector<std::uint8_t> image = readBytes(romPath(GetParam() + ".ch8"));
     const Listing listing = parseListing(romPath(GetParam() + ".lst"));
     ASSERT_FALSE(image.empty()) << romPath(GetParam() + ".ch8") << " is missing or empty";
-    for (const std::string& problem : listing.problems) ADD_FAILURE() << problem;
+    for (const std::string& problem : listing.problems)
+        ADD_FAILURE() << problem;
 
     ASSERT_EQ(listing.bytes.size(), image.size()) << "the listing and the image differ in length";
     for (std::size_t i = 0; i < image.size(); ++i) {
-        ASSERT_EQ(listing.bytes[i], image[i])
-            << "first difference at address " << 512 + i << ": listing " << hexDump(listing.bytes, i) << "| image "
-            << hexDump(image, i);
+        ASSERT_EQ(int(listing.bytes[i]), int(image[i]))
+            << "first difference at address " << 512 + i << ": listing "
+            << hexDump(listing.bytes, i) << "| image " << hexDump(image, i);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Roms, RomListing, ::testing::Values("demo", "keypad"),
-                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param;
+                         });
 
 } // namespace
 } // namespace kestrel::testing

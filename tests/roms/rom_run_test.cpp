@@ -17,22 +17,26 @@ namespace {
 // Compares a screen with its golden file and shows the two side by side,
 // marking the rows that differ. With KESTREL_UPDATE_GOLDEN set the file is
 // rewritten instead, and the check still fails, so that it is looked at.
-::testing::AssertionResult screenMatches(const std::vector<std::string>& actual, const std::string& goldenName) {
+::testing::AssertionResult screenMatches(const std::vector<std::string>& actual,
+                                         const std::string& goldenName) {
     const std::string path = goldenPath(goldenName);
     if (std::getenv("KESTREL_UPDATE_GOLDEN") != nullptr) {
         std::ofstream out(path);
-        for (const std::string& row : actual) out << row << '\n';
+        for (const std::string& row : actual)
+            out << row << '\n';
         return ::testing::AssertionFailure() << path << " rewritten; inspect it and run again";
     }
     const std::vector<std::string> expected = readLines(path);
     if (expected == actual) return ::testing::AssertionSuccess();
 
     std::ostringstream diff;
-    diff << "screen differs from " << path << " (expected left, actual right, '<' marks a differing row)\n";
+    diff << "screen differs from " << path
+         << " (expected left, actual right, '<' marks a differing row)\n";
     for (std::size_t row = 0; row < std::max(expected.size(), actual.size()); ++row) {
         const std::string e = row < expected.size() ? expected[row] : "(missing)";
         const std::string a = row < actual.size() ? actual[row] : "(missing)";
-        diff << (row < 10 ? " " : "") << row << "  " << e << "  " << a << (e == a ? "" : "  <") << '\n';
+        diff << (row < 10 ? " " : "") << row << "  " << e << "  " << a << (e == a ? "" : "  <")
+             << '\n';
     }
     return ::testing::AssertionFailure() << diff.str();
 }
@@ -40,7 +44,7 @@ namespace {
 // A runner with the ROM loaded from roms/ and the 17 ms tick served every
 // 1000 yields, so that beeps are sounded as on the desktop.
 class RomRun : public ::testing::Test {
-protected:
+  protected:
     void open(const std::string& name) {
         ASSERT_TRUE(runner.machine.LoadRom(romPath(name))) << romPath(name);
         runner.host.everyYield = [this] {
