@@ -40,6 +40,11 @@ public:
     // Run `event` inside every yield, after the scripted ones.
     std::function<void()> everyYield;
 
+    // The native stack address of a local in the latest yield: equal values
+    // mean equal stack depth at the point the host is entered.
+    std::uintptr_t yieldStackAddress = 0;
+    std::uintptr_t deepestYieldStackAddress = UINTPTR_MAX;
+
     std::uint64_t yields = 0;     // all yields, idle ones included
     std::uint64_t idleYields = 0; // those that were allowed to wait
     int toneStops = 0;
@@ -54,6 +59,9 @@ public:
 
 private:
     void serve(bool idle) {
+        volatile char mark = 0;
+        yieldStackAddress = reinterpret_cast<std::uintptr_t>(&mark);
+        if (yieldStackAddress < deepestYieldStackAddress) deepestYieldStackAddress = yieldStackAddress;
         ++yields;
         if (idle) ++idleYields;
         auto [first, last] = script.equal_range(yields);

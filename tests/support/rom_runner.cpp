@@ -9,6 +9,13 @@ void RomRunner::load(std::initializer_list<std::uint16_t> words, std::uint32_t a
     }
 }
 
+void RomRunner::execute(std::initializer_list<std::uint16_t> words) {
+    load(words);
+    const auto spin = static_cast<std::uint32_t>(ProgramStart + 2 * words.size());
+    load({static_cast<std::uint16_t>(0x1000 | spin)}, spin);
+    resetAndRunPasses(words.size() + 2);
+}
+
 void RomRunner::stopAt(std::uint64_t yieldNumber) {
     host.at(yieldNumber, [this] { machine.EndAllRuns(); });
 }
