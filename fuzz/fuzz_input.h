@@ -1,0 +1,75 @@
+#pragma once
+
+// The layout of one fuzz input, shared by the fuzzer and the seed builder.
+//
+//   offset  size  field
+//   0       16    V0..VF
+//   16      4     I (little-endian)
+//   20      2     ProgramCounter (little-endian; values above 8191 are allowed)
+//   22      2     StackPointer, taken modulo 258 (0..257)
+//   24      1     DelayTimer
+//   25      1     SoundTimer
+//   26      1     KeyPressed, taken modulo 17
+//   27      1     flags: bit 0 Paused, bit 1 start at the ROM's reset PC (512)
+//   28      1     number of events E, taken modulo 65
+//   29      5E    events: gap in yields (2, LE), kind (1), argument (2, LE)
+//   ...     2     ROM length L (LE), clipped to what is left
+//   ...     L     the ROM image, placed at 512
+//   ...     rest  a second image, the file that Open ROM events load
+//
+// Missing bytes read as zero, so every byte string is a valid input.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kestrel::fuzz {
+
+inline constexpr std::size_t HeaderSize = 29;
+inline constexpr std::size_t EventSize = 5;
+inline constexpr int MaxEvents = 64;
+
+enum class EventKind : std::uint8_t {
+    KeyDown,      // argument: any host key code (signed 16-bit)
+    KeyUp,
+    Tick,         // Timer1_Timer
+    Pause,        // pausex_Click
+    Reset,        // Reset_Click
+    OpenRom,      // argument bit 0..1: 0 the second image, 1 no file chosen, 2 a missing file, 3 a folder
+    Remap,        // Command1_Click(argument modulo 16)
+    RemapRaw,     // Command1_Click(argument as a signed index), the guard against bad indexes
+    Exit,         // EndAllRuns
+    Count
+};
+
+struct Event {
+    std::uint16_t gap;
+    EventKind kind;
+    std::int16_t argument;
+};
+
+// Builds an input with zero registers, PC 512 and no events around a ROM.
+inline std::vector<std::uint8_t> SeedFromRom(const std::vector<std::uint8_t>& rom,
+                                            const std::vector<Event>& events = {},
+                                            const std::vector<std::uint8_t>& second = {}) {
+    std::vector<std::uint8_t> out(HeaderSize, 0);
+    out[20] = 0x00;
+    out[21] = 0x02; // PC 512
+    out[27] = 2;    // start where a reset would
+    out[28] = static_cast<std::uint8_t>(events.size());
+    for (const Event& e : events) {
+        out.push_back(static_cast<std::uint8_t>(e.gap & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(e.gap >> 8));
+        out.push_back(static_cast<std::uint8_t>(e.kind));
+        const auto arg = static_cast<std::uint16_t>(e.argument);
+        out.push_back(static_cast<std::uint8_t>(arg & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(arg >> 8));
+    }
+    out.push_back(static_cast<std::uint8_t>(rom.size() & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(rom.size() >> 8));
+    out.insert(out.end(), rom.begin(), rom.end());
+    out.insert(out.end(), second.begin(), second.end());
+    return out;
+}
+
+} // namespace kestrel::fuzz

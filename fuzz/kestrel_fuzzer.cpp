@@ -1,0 +1,324 @@
+// libFuzzer target: a ROM image, a starting machine state and a script of
+// desktop events served at chosen yields. Every yield checks the invariants
+// the machine must keep whatever the program does; a bad access has to end
+// the run with a reported message (the sanitizers catch any access that
+// does not).
+
+#include "fuzz_input.h"
+#include "vm/machine.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace kestrel;
+using fuzz::Event;
+using fuzz::EventKind;
+
+// Each input stops after this many yields: a few hundred instructions.
+constexpr std::uint64_t YieldBudget = 30000;
+// Frames of nested waits (one per scripted remap click at most) stay well
+// inside this; a run that recursed per reset would not.
+constexpr std::uintptr_t MaxStackGrowth = 512 * 1024;
+
+[[noreturn]] void Fail(const char* what, const std::string& detail = {}) {
+    std::fprintf(stderr, "kestrel_fuzzer: invariant broken: %s %s\n", what, detail.c_str());
+    std::abort();
+}
+[[noreturn]] void Fail(const char* what, long long value) { Fail(what, std::to_string(value)); }
+
+#define FUZZ_CHECK(cond, ...)                                                                      \
+    do {                                                                                           \
+        if (!(cond)) Fail(#cond __VA_OPT__(, ) __VA_ARGS__);                                                   \
+    } while (0)
+
+#define NO_COVERAGE __attribute__((no_sanitize("coverage")))
+
+struct Reader {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+    std::uint8_t u8() { return pos < size ? data[pos++] : 0; }
+    std::uint16_t u16() {
+        const std::uint16_t lo = u8();
+        return static_cast<std::uint16_t>(lo | u8() << 8);
+    }
+    std::uint32_t u32() {
+        const std::uint32_t lo = u16();
+        return lo | static_cast<std::uint32_t>(u16()) << 16;
+    }
+    std::size_t left() const { return size - std::min(pos, size); }
+};
+
+// Paths the Open ROM events use, made once per process.
+struct Files {
+    std::string dir;
+    std::string rom;     // rewritten with the second image of each input
+    std::string missing; // never created
+};
+Files g_files;
+
+void RemoveFiles() {
+    ::unlink(g_files.rom.c_str());
+    ::rmdir(g_files.dir.c_str());
+}
+
+enum class RunState { None, Running, Ended };
+
+class FuzzHost : public Host {
+public:
+    Machine* machine = nullptr;
+    std::vector<Event> events;
+    std::vector<std::uint8_t> secondImage;
+    bool secondWritten = false;
+    bool nestedDelivery = false; // posted run requests are delivered inside nested yields too
+
+    std::uint64_t yields = 0;
+    std::size_t nextEvent = 0;
+    static constexpr std::uint64_t NoEvent = ~std::uint64_t{0};
+    std::uint64_t nextAt = YieldBudget; // the next yield that has work to do
+    bool stopped = false;
+    bool runRequested = false;
+    RunState runState = RunState::None;
+    std::uintptr_t baseFrame = 0;
+    int faults = 0;
+    int loadErrors = 0;
+    std::string lastLoadError;
+
+    NO_COVERAGE void yield() override { serve(); }
+    NO_COVERAGE void idleYield() override { serve(); }
+    void tone(int hz, int ms) override {
+        FUZZ_CHECK(hz == 500);
+        FUZZ_CHECK(ms >= 10 && ms <= 2550, std::to_string(ms));
+    }
+    void stopTone() override {}
+    void setStatusText(const std::string& text) override {
+        FUZZ_CHECK(text.empty() || text == "Waiting for key...", text);
+    }
+    void setButtonCaption(int index, const std::string&) override {
+        FUZZ_CHECK(index >= 0 && index < KeypadKeys, std::to_string(index));
+    }
+    void surfaceChanged() override {}
+    void requestRun() override { runRequested = true; }
+    void reportFault(const std::string& text) override {
+        // Only a run that is still current can stop at a fault.
+        FUZZ_CHECK(runState == RunState::Running, text);
+        FUZZ_CHECK(text.find("The run has stopped") != std::string::npos, text);
+        FUZZ_CHECK(text == machine->LastFault(), text);
+        ++faults;
+        runState = RunState::Ended;
+    }
+    void reportLoadError(const std::string& text) override {
+        FUZZ_CHECK(!text.empty());
+        ++loadErrors;
+        lastLoadError = text;
+    }
+
+    // The yield path runs a hundred times an instruction: kept out of the
+    // coverage tracing and free of temporaries, which would otherwise take
+    // most of the time.
+    NO_COVERAGE void checkInvariants() const {
+        const MachineState& s = machine->State;
+        if (s.StackPointer < 0 || s.StackPointer > CallStackSlots) Fail("StackPointer", s.StackPointer);
+        if (s.KeyPressed < 0 || s.KeyPressed > KeypadKeys) Fail("KeyPressed", s.KeyPressed);
+        if ((s.Nibble1 | s.Nibble2 | s.Nibble3 | s.Nibble4) > 15) Fail("a nibble above 15");
+        if (s.KeyMap[0] != 0) Fail("KeyMap entry 0 written", s.KeyMap[0]);
+        if (machine->SpriteBit < 0 || machine->SpriteBit > 7) Fail("SpriteBit", machine->SpriteBit);
+        std::uint8_t paused = 0;
+        std::memcpy(&paused, &s.Paused, 1);
+        if (paused > 1) Fail("Paused is not a bool", paused);
+        const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+        if (frame < baseFrame && baseFrame - frame > MaxStackGrowth)
+            Fail("native stack grew by", static_cast<long long>(baseFrame - frame));
+    }
+
+    // One yield of the machine, or one turn of the desktop's own event loop.
+    NO_COVERAGE void serve() {
+        ++yields;
+        checkInvariants();
+        if (yields >= nextAt || (nestedDelivery && runRequested)) serveEvents();
+    }
+
+    __attribute__((noinline)) void serveEvents() {
+        if (stopped) return;
+        if (yields >= YieldBudget) {
+            stopped = true;
+            nextAt = NoEvent;
+            machine->EndAllRuns();
+            runState = runState == RunState::Running ? RunState::Ended : runState;
+            return;
+        }
+        while (!stopped && nextEvent < events.size() && yields >= nextAt) {
+            const Event e = events[nextEvent++];
+            nextAt = nextEvent < events.size() ? std::min(yields + events[nextEvent].gap, YieldBudget) : YieldBudget;
+            fire(e);
+        }
+        if (nestedDelivery && runRequested) {
+            runRequested = false;
+            machine->RunDriver();
+        }
+    }
+
+    bool eventsLeft() const { return !stopped && nextEvent < events.size(); }
+
+private:
+    void noteNewRun(std::uint64_t generationBefore) {
+        if (machine->RunGeneration() != generationBefore) runState = RunState::Running;
+    }
+
+    void fire(const Event& e) {
+        Machine& m = *machine;
+        const std::uint64_t generation = m.RunGeneration();
+        switch (e.kind) {
+        case EventKind::KeyDown: m.Form_KeyDown(e.argument); break;
+        case EventKind::KeyUp: m.Form_KeyUp(); break;
+        case EventKind::Tick: m.Timer1_Timer(); break;
+        case EventKind::Pause: m.pausex_Click(); break;
+        case EventKind::Reset:
+            m.Reset_Click();
+            FUZZ_CHECK(m.State.ProgramCounter == ProgramStart);
+            FUZZ_CHECK(std::equal(Font.begin(), Font.end(), m.State.Memory.begin() + FontBase));
+            noteNewRun(generation);
+            break;
+        case EventKind::OpenRom: openRom(e.argument & 3); break;
+        case EventKind::Remap: m.Command1_Click(static_cast<std::uint16_t>(e.argument) % KeypadKeys); break;
+        case EventKind::RemapRaw: m.Command1_Click(e.argument); break;
+        case EventKind::Exit:
+            m.EndAllRuns();
+            if (runState == RunState::Running) runState = RunState::Ended;
+            break;
+        case EventKind::Count: break;
+        }
+    }
+
+    void openRom(int which) {
+        Machine& m = *machine;
+        std::string path;
+        if (which == 0) {
+            if (!secondWritten) writeSecondImage();
+            path = g_files.rom;
+        } else if (which == 2) {
+            path = g_files.missing;
+        } else if (which == 3) {
+            path = g_files.dir;
+        }
+        const auto before = m.State.Memory;
+        const std::uint64_t generation = m.RunGeneration();
+        const int errorsBefore = loadErrors;
+        m.OpenRom(path);
+        const bool refused = loadErrors != errorsBefore;
+        if (which == 1) {
+            FUZZ_CHECK(!refused);
+        } else if (which == 0 && secondImage.size() <= MaxRomSize) {
+            FUZZ_CHECK(!refused, lastLoadError);
+            // The reset that follows writes the font over 4096..4175.
+            for (std::size_t i = 0; i < secondImage.size(); ++i) {
+                const std::size_t address = ProgramStart + i;
+                if (address >= FontBase && address < FontBase + Font.size()) continue;
+                FUZZ_CHECK(m.State.Memory[address] == secondImage[i], std::to_string(address));
+            }
+        } else {
+            FUZZ_CHECK(refused);
+        }
+        if (refused) {
+            FUZZ_CHECK(m.State.Memory == before, "a refused load changed memory");
+            FUZZ_CHECK(m.RunGeneration() == generation, "a refused load reset the machine");
+            FUZZ_CHECK(lastLoadError.find(path) != std::string::npos, lastLoadError);
+        }
+        noteNewRun(generation);
+    }
+
+    void writeSecondImage() {
+        secondWritten = true;
+        const int fd = ::open(g_files.rom.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) Fail("cannot write the Open ROM file", g_files.rom);
+        std::size_t done = 0;
+        while (done < secondImage.size()) {
+            const ssize_t n = ::write(fd, secondImage.data() + done, secondImage.size() - done);
+            if (n <= 0) Fail("cannot write the Open ROM file", g_files.rom);
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    char dir[] = "/tmp/kestrel-fuzz-XXXXXX";
+    if (::mkdtemp(dir) == nullptr) Fail("cannot make a temporary folder");
+    g_files.dir = dir;
+    g_files.rom = g_files.dir + "/open rom \xC3\xA9.ch8"; // a space and a non-ASCII name too
+    g_files.missing = g_files.dir + "/missing.ch8";
+    std::atexit(RemoveFiles);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Reader in{data, size};
+    FuzzHost host;
+    Machine machine(host);
+    host.machine = &machine;
+    machine.LoadDefaultKeyMap();
+    machine.Random.Seed(0);
+    MachineState& s = machine.State;
+
+    for (auto& v : s.V) v = in.u8();
+    s.IndexReg = in.u32();
+    const std::uint16_t pc = in.u16();
+    s.StackPointer = in.u16() % (CallStackSlots + 1);
+    s.DelayTimer = in.u8();
+    s.SoundTimer = in.u8();
+    s.KeyPressed = in.u8() % (KeypadKeys + 1);
+    const std::uint8_t flags = in.u8();
+    s.Paused = (flags & 1) != 0;
+    host.nestedDelivery = (flags & 4) != 0;
+    const int eventCount = in.u8() % (fuzz::MaxEvents + 1);
+    for (int i = 0; i < eventCount; ++i) {
+        Event e{};
+        e.gap = in.u16();
+        e.kind = static_cast<EventKind>(in.u8() % static_cast<std::uint8_t>(EventKind::Count));
+        e.argument = static_cast<std::int16_t>(in.u16());
+        host.events.push_back(e);
+    }
+    const std::size_t romLength = std::min<std::size_t>({in.u16(), in.left(), MaxRomSize});
+    std::copy_n(data + in.pos, romLength, s.Memory.begin() + ProgramStart);
+    in.pos += romLength;
+    host.secondImage.assign(data + std::min(in.pos, size), data + size);
+    // Return addresses as a program that called from anywhere could leave them.
+    for (int i = 0; i < s.StackPointer; ++i)
+        s.CallStack[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(ProgramStart + 2 * i);
+
+    host.baseFrame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    if (!host.events.empty()) host.nextAt = std::min<std::uint64_t>(host.events.front().gap, YieldBudget);
+
+    machine.Reset_Click();
+    host.runState = RunState::Running;
+    if ((flags & 2) == 0) s.ProgramCounter = pc;
+
+    // The desktop's event loop: start a run when one is asked for, otherwise
+    // serve the next scripted event.
+    while (!host.stopped) {
+        if (host.runRequested) {
+            host.runRequested = false;
+            machine.RunDriver();
+            FUZZ_CHECK(!machine.RunActive());
+            // A run ends only at a reported fault, at Exit or at the budget.
+            FUZZ_CHECK(host.runState != RunState::Running, "the run ended without a reported fault");
+            continue;
+        }
+        if (!host.eventsLeft()) break;
+        host.serve();
+    }
+    return 0;
+}

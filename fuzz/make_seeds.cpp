@@ -1,0 +1,146 @@
+// Builds the fuzzer's seed corpus: every ROM file given becomes an input, and
+// so does every program that a test source writes as a brace list of 16-bit
+// instruction words ({0x6A0A, 0x6B05, ...}). A few hand-made inputs reach the
+// machine's limits and its events from the start.
+//
+// Usage: kestrel_fuzz_seeds <output folder> <file.ch8 | test.cpp>...
+
+#include "fuzz_input.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using kestrel::fuzz::Event;
+using kestrel::fuzz::EventKind;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes Words(std::initializer_list<std::uint16_t> words) {
+    Bytes out;
+    for (std::uint16_t w : words) {
+        out.push_back(static_cast<std::uint8_t>(w >> 8));
+        out.push_back(static_cast<std::uint8_t>(w & 0xFF));
+    }
+    return out;
+}
+
+// Brace lists whose every element is a 0xHHHH literal, at least two of them.
+std::vector<Bytes> ProgramsInSource(const std::string& text) {
+    std::vector<Bytes> programs;
+    std::size_t pos = 0;
+    while ((pos = text.find('{', pos)) != std::string::npos) {
+        const std::size_t end = text.find('}', pos);
+        if (end == std::string::npos) break;
+        const std::string body = text.substr(pos + 1, end - pos - 1);
+        pos += 1;
+        Bytes program;
+        bool ok = true;
+        std::size_t i = 0;
+        int count = 0;
+        while (ok && i < body.size()) {
+            while (i < body.size() && (std::isspace(static_cast<unsigned char>(body[i])) || body[i] == ','))
+                ++i;
+            if (i >= body.size()) break;
+            if (body.compare(i, 2, "0x") != 0 && body.compare(i, 2, "0X") != 0) {
+                ok = false;
+                break;
+            }
+            i += 2;
+            std::size_t digits = 0;
+            unsigned value = 0;
+            while (i < body.size() && std::isxdigit(static_cast<unsigned char>(body[i]))) {
+                value = value * 16 + static_cast<unsigned>(std::stoi(std::string(1, body[i]), nullptr, 16));
+                ++i;
+                ++digits;
+            }
+            if (digits != 4) ok = false;
+            program.push_back(static_cast<std::uint8_t>(value >> 8));
+            program.push_back(static_cast<std::uint8_t>(value & 0xFF));
+            ++count;
+        }
+        if (ok && count >= 2) programs.push_back(program);
+    }
+    return programs;
+}
+
+int g_written = 0;
+
+void Write(const std::filesystem::path& dir, const Bytes& input) {
+    char name[32];
+    std::snprintf(name, sizeof name, "seed-%05d", g_written++);
+    std::ofstream out(dir / name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(input.data()), static_cast<std::streamsize>(input.size()));
+}
+
+// Keys, ticks, pause, a remap and a reset over the program: the events that
+// the run serves at its yields.
+std::vector<Event> Lively() {
+    return {{150, EventKind::KeyDown, 101}, {400, EventKind::Tick, 0},     {300, EventKind::KeyUp, 0},
+            {500, EventKind::Pause, 0},     {800, EventKind::Pause, 0},    {200, EventKind::Remap, 4},
+            {300, EventKind::KeyDown, 81},  {100, EventKind::KeyUp, 0},    {900, EventKind::Reset, 0},
+            {700, EventKind::OpenRom, 0},   {600, EventKind::KeyDown, 13}, {100, EventKind::Tick, 0}};
+}
+
+void WriteHandMade(const std::filesystem::path& dir) {
+    using kestrel::fuzz::SeedFromRom;
+    // Calls until the stack is full, and a return with none outstanding.
+    Write(dir, SeedFromRom(Words({0x2200})));
+    Write(dir, SeedFromRom(Words({0x00EE})));
+    // Stores, loads, BCD and sprites that run past the end of memory.
+    Write(dir, SeedFromRom(Words({0xAFFE, 0xF01E, 0xF01E, 0xFF55, 0xFF65, 0xF033, 0xD01F, 0x1200})));
+    Write(dir, SeedFromRom(Words({0x60FF, 0xAFFF, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF033})));
+    // A jump beyond the last fetchable address.
+    Write(dir, SeedFromRom(Words({0x60FF, 0xBFFF, 0x1200})));
+    // Waiting for a key, with keys and remaps served during the wait.
+    Write(dir, SeedFromRom(Words({0xF10A, 0xE19E, 0x1200, 0xF20A, 0xE2A1, 0x1200}), Lively(), Words({0xF30A})));
+    // Drawing, timers and sound, with Open ROM of a missing file and a folder.
+    Write(dir, SeedFromRom(Words({0x00E0, 0x6A3C, 0x6B1E, 0xF029, 0xDABF, 0x6105, 0xF115, 0xF118, 0xF207,
+                                  0x32FF, 0x1208, 0xC3FF, 0x8344, 0x8F36, 0x8F0E, 0x120A}),
+                           {{300, EventKind::OpenRom, 2}, {300, EventKind::OpenRom, 3}, {300, EventKind::OpenRom, 1},
+                            {300, EventKind::Tick, 0}, {300, EventKind::Exit, 0}, {300, EventKind::Reset, 0}}));
+    // Open ROM of an image one byte too long.
+    Write(dir, SeedFromRom(Words({0x1200}), {{300, EventKind::OpenRom, 0}}, Bytes(7682, 0x12)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <output folder> <file.ch8 | test.cpp>...\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path dir = argv[1];
+    std::filesystem::create_directories(dir);
+    WriteHandMade(dir);
+    int roms = 0;
+    int programs = 0;
+    for (int i = 2; i < argc; ++i) {
+        const std::filesystem::path path = argv[i];
+        const Bytes bytes = ReadFile(path);
+        if (path.extension() == ".ch8") {
+            if (bytes.size() > 7681) continue;
+            Write(dir, kestrel::fuzz::SeedFromRom(bytes));
+            Write(dir, kestrel::fuzz::SeedFromRom(bytes, Lively(), bytes));
+            ++roms;
+        } else {
+            for (const Bytes& program : ProgramsInSource(std::string(bytes.begin(), bytes.end()))) {
+                Write(dir, kestrel::fuzz::SeedFromRom(program));
+                ++programs;
+            }
+        }
+    }
+    std::printf("seed corpus: %d inputs in %s (%d ROM files, %d test programs)\n", g_written,
+                dir.c_str(), roms, programs);
+    return 0;
+}
