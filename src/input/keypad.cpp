@@ -2,6 +2,12 @@
 
 namespace kestrel {
 
+namespace {
+// Made once: the text is too long to live inside a string object, and a wait
+// for a key must not allocate each time it begins.
+const std::string WaitingText = "Waiting for key...";
+} // namespace
+
 // VX is compared with the keypad key number as it stands: 0 asks whether no
 // key is held, and 17 or more never matches.
 void Machine::SkipIfKeyPressed() {
@@ -17,7 +23,7 @@ void Machine::SkipIfKeyNotPressed() {
 void Machine::WaitForKeyPress() {
     const std::uint64_t run = handlerRun_;
     State.KeyPressed = 0;
-    host_.setStatusText("Waiting for key...");
+    host_.setStatusText(WaitingText);
     while (State.KeyPressed == 0) {
         if (!idleYieldFor(run)) return;
     }
