@@ -1,0 +1,216 @@
+#include "support/golden_screen.h"
+#include "support/rom_runner.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrel::testing {
+namespace {
+
+TEST(Surface, ReadsMinusOneOutsideItsTwoHundredFiftySevenByHundredTwentyEight) {
+    ScreenSurface surface;
+    surface.FillRect(-10, -10, 300, 200, LitColour); // clipped, not refused
+    EXPECT_EQ(surface.ReadPixel(0, 0), LitColour);
+    EXPECT_EQ(surface.ReadPixel(256, 127), LitColour);
+    EXPECT_EQ(surface.ReadPixel(257, 0), -1);
+    EXPECT_EQ(surface.ReadPixel(0, 128), -1);
+    EXPECT_EQ(surface.ReadPixel(-1, 5), -1);
+    EXPECT_EQ(surface.ReadPixel(5, -1), -1);
+    surface.ClearSurface();
+    EXPECT_EQ(surface.ReadPixel(256, 127), DarkColour);
+}
+
+TEST(Surface, FillRectIncludesBothCornersAndNothingMore) {
+    ScreenSurface surface;
+    surface.FillRect(10, 20, 13, 23, LitColour);
+    for (int y = 18; y <= 25; ++y) {
+        for (int x = 8; x <= 15; ++x) {
+            const bool inside = x >= 10 && x <= 13 && y >= 20 && y <= 23;
+            ASSERT_EQ(surface.ReadPixel(x, y), inside ? LitColour : DarkColour) << x << "," << y;
+        }
+    }
+    surface.FillRect(12, 22, 12, 22, DarkColour); // one pixel
+    EXPECT_EQ(surface.ReadPixel(12, 22), DarkColour);
+    EXPECT_EQ(surface.ReadPixel(13, 22), LitColour);
+    surface.FillRect(40, 40, 30, 30, LitColour); // x2 < x1: no pixel has x1 <= x <= x2
+    EXPECT_EQ(surface.ReadPixel(35, 35), DarkColour);
+    EXPECT_EQ(surface.ReadPixel(30, 30), DarkColour);
+}
+
+class Sprites : public ::testing::Test {
+protected:
+    RomRunner r;
+    MachineState& s = r.machine.State;
+    // Sprite data at 0x300; the program given runs once from 512, then spins.
+    void sprite(std::initializer_list<std::uint8_t> rows) {
+        std::uint32_t a = 0x300;
+        for (std::uint8_t row : rows) s.Memory[a++] = row;
+        s.IndexReg = 0x300;
+    }
+    // Every device pixel of the block of screen pixel (cx, cy), and its colour.
+    bool blockIs(int cx, int cy, std::int32_t colour) {
+        for (int y = 4 * cy; y < 4 * cy + 4; ++y)
+            for (int x = 4 * cx + 1; x < 4 * cx + 5; ++x)
+                if (r.machine.Surface.ReadPixel(x, y) != colour) return false;
+        return true;
+    }
+};
+
+TEST_F(Sprites, OneBitPaintsItsFourByFourBlockThenErasesItWithACollision) {
+    sprite({0x80});
+    s.V[0] = 0;
+    r.execute({0xD001});
+    EXPECT_TRUE(blockIs(0, 0, LitColour));
+    EXPECT_EQ(r.machine.Surface.ReadPixel(0, 0), DarkColour); // column 0 is never painted
+    EXPECT_EQ(r.machine.Surface.ReadPixel(5, 0), DarkColour);
+    EXPECT_EQ(r.machine.Surface.ReadPixel(1, 4), DarkColour);
+    EXPECT_EQ(s.V[15], 0);
+
+    r.execute({0xD001, 0xD001});
+    EXPECT_TRUE(blockIs(0, 0, DarkColour));
+    EXPECT_EQ(s.V[15], 1);
+}
+
+TEST_F(Sprites, DigitZeroAtTenFiveHasItsFirstBlockAtDevice45And20) {
+    s.V[0] = 0;
+    s.V[1] = 10;
+    s.V[2] = 5;
+    r.execute({0xF029, 0xD125});
+    // Row 0 is .##., so the first block painted is screen pixel (11, 5).
+    EXPECT_EQ(r.machine.Surface.ReadPixel(41, 20), DarkColour);
+    EXPECT_EQ(r.machine.Surface.ReadPixel(45, 20), LitColour);
+    EXPECT_EQ(r.machine.Surface.ReadPixel(44, 20), DarkColour);
+    EXPECT_TRUE(r.lit(11, 5) && r.lit(12, 5) && !r.lit(10, 5) && !r.lit(13, 5));
+    EXPECT_TRUE(r.lit(10, 6) && r.lit(13, 6) && !r.lit(11, 6));
+    EXPECT_EQ(s.V[15], 0);
+    r.execute({0xF029, 0xD125, 0xD125});
+    for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos);
+    EXPECT_EQ(s.V[15], 1);
+}
+
+TEST_F(Sprites, ZeroRowsTouchNothingAndClearAnEarlierFlag) {
+    sprite({0x00, 0x00, 0x00});
+    s.V[15] = 1;
+    const int changes = r.host.surfaceChanges;
+    r.execute({0xD003});
+    EXPECT_EQ(s.V[15], 0);
+    EXPECT_EQ(r.host.surfaceChanges, changes + 1); // the reset's clear, no draw
+}
+
+TEST_F(Sprites, AZeroBitLeavesThePixelUnderIt) {
+    sprite({0xFF, 0x0F});
+    s.V[1] = 3;
+    s.V[2] = 7;
+    r.execute({0xD121, 0xA301, 0xD121});
+    EXPECT_EQ(r.screen()[7].substr(3, 8), "####....");
+    EXPECT_EQ(s.V[15], 1);
+}
+
+TEST_F(Sprites, TheFlagStaysSetOnceABlockCollides) {
+    sprite({0x80, 0x7F});
+    s.V[1] = 0;
+    r.execute({0xD111, 0xD112}); // second sprite: row 0 collides, row 1 lands on dark
+    EXPECT_EQ(s.V[15], 1);
+    EXPECT_EQ(r.screen()[1].substr(0, 8), ".#######");
+}
+
+TEST_F(Sprites, NothingWrapsAtTheRightOrBottomEdge) {
+    sprite({0xFF, 0xFF, 0xFF, 0xFF});
+    s.V[1] = 60;
+    s.V[2] = 0;
+    s.V[3] = 10;
+    s.V[4] = 30;
+    s.V[5] = 63;
+    r.execute({0xD121, 0xD344, 0xD541});
+    EXPECT_TRUE(MatchesGoldenScreen(r, "no_wrap"));
+    EXPECT_EQ(s.V[15], 0);
+    // The last column of the surface belongs to screen column 63 and is read back.
+    EXPECT_EQ(r.machine.Surface.ReadPixel(256, 4 * 30), LitColour);
+}
+
+TEST_F(Sprites, ASpriteWhollyBeyondTheSurfaceDrawsNothingAndNeverCollides) {
+    sprite({0xFF, 0xFF});
+    s.V[1] = 255;
+    s.V[2] = 64;
+    s.V[3] = 32;
+    s.V[0] = 0;
+    r.execute({0xD102, 0xD102, 0xD202, 0xD202, 0xD032, 0xD032});
+    for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos);
+    EXPECT_EQ(s.V[15], 0);
+}
+
+// VF is cleared before the coordinates are read, and they are read again
+// for every row, so a collision moves the later rows with X or Y = F.
+TEST_F(Sprites, XEqualToFShiftsLaterRowsOnceRowZeroCollides) {
+    sprite({0x80, 0x80, 0x80});
+    s.V[15] = 1;
+    s.V[1] = 0;
+    r.execute({0xD111, 0x6F01, 0xDF13}); // (0,0) lit, then VF = 1 before the DF13
+    EXPECT_EQ(r.screen()[0].substr(0, 3), "...");
+    EXPECT_EQ(r.screen()[1].substr(0, 3), ".#.");
+    EXPECT_EQ(r.screen()[2].substr(0, 3), ".#.");
+    EXPECT_EQ(s.V[15], 1);
+}
+
+TEST_F(Sprites, YEqualToFMovesLaterRowsDown) {
+    sprite({0x80, 0x40});
+    s.V[15] = 1;
+    s.V[1] = 0;
+    r.execute({0xD111, 0xD1F2});
+    // Row 0 at (0,0) collides and erases; row 1 then lands at y = 1 + 1.
+    EXPECT_FALSE(r.lit(0, 0));
+    EXPECT_TRUE(r.lit(1, 2));
+    EXPECT_FALSE(r.lit(1, 1));
+    EXPECT_EQ(s.V[15], 1);
+}
+
+TEST_F(Sprites, FifteenRowsAreReadFromIToIPlusFourteenAndZeroRowsDrawNothing) {
+    std::initializer_list<std::uint8_t> rows = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01,
+                                                0x03, 0x05, 0x09, 0x11, 0x21, 0x41, 0x81, 0xFF};
+    sprite(rows);
+    s.V[1] = 0;
+    s.V[15] = 1;
+    r.execute({0xD110});
+    EXPECT_EQ(s.V[15], 0);
+    for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos);
+    r.execute({0xD11F});
+    EXPECT_TRUE(MatchesGoldenScreen(r, "fifteen_rows"));
+}
+
+TEST_F(Sprites, TheFontShowsEverySixteenDigits) {
+    // V0 counts the digits, V1 and V2 place them: 0..7 on row 1, 8..F on row 8.
+    r.load({0x6000, 0x6100, 0x6201, 0xF029, 0xD125, 0x7105, 0x7001, 0x3008, 0x1206, //
+            0x6100, 0x6208, 0xF029, 0xD125, 0x7105, 0x7001, 0x3010, 0x1216, 0x1222});
+    r.resetAndRunPasses(200);
+    EXPECT_EQ(s.V[0], 16);
+    EXPECT_TRUE(MatchesGoldenScreen(r, "font"));
+}
+
+TEST_F(Sprites, ClearScreenDarkensEveryPixelAndKeepsTheFlag) {
+    sprite({0xFF});
+    s.V[1] = 2;
+    r.execute({0xD111, 0x6F07, 0x00E0});
+    for (int y = 0; y < ScreenSurface::Height; ++y)
+        for (int x = 0; x < ScreenSurface::Width; ++x) ASSERT_EQ(r.machine.Surface.ReadPixel(x, y), DarkColour);
+    EXPECT_EQ(s.V[15], 7);
+}
+
+TEST_F(Sprites, ARowAbove8192StopsTheRunAfterTheRowsBeforeIt) {
+    s.V[1] = 0;
+    s.Memory[8190] = 0x80;
+    s.Memory[8191] = 0x80;
+    s.Memory[8192] = 0x80;
+    // I = 4095 + 16 x 255 + 15 = 8190; the sprite then reads 8190, 8191, 8192, 8193.
+    r.load({0xAFFF, 0x62FF, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E,
+            0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0x620F, 0xF21E, 0xD115, 0x122A});
+    r.resetAndRunPasses(100);
+    EXPECT_EQ(s.IndexReg, 8190u);
+    EXPECT_TRUE(r.lit(0, 0) && r.lit(0, 1) && r.lit(0, 2));
+    ASSERT_EQ(r.host.faults.size(), 1u);
+    const std::string& fault = r.host.faults[0];
+    EXPECT_NE(fault.find("D115"), std::string::npos) << fault;
+    EXPECT_NE(fault.find(std::to_string(512 + 2 * 20)), std::string::npos) << fault;
+    EXPECT_NE(fault.find("8193"), std::string::npos) << fault;
+}
+
+} // namespace
+} // namespace kestrel::testing
