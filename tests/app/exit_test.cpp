@@ -1,0 +1,71 @@
+// Exit and closing the window end the process at once with status 0, from
+// wherever the user chose them; a missing audio device is said once.
+
+#include <QProcess>
+#include <QTest>
+
+class ExitTest : public QObject {
+    Q_OBJECT
+
+    struct Ended {
+        QProcess::ExitStatus status;
+        int code;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    static Ended runHelper(const QString& way, const QString& audioDriver = QStringLiteral("dummy")) {
+        QProcess helper;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("SDL_AUDIODRIVER"), audioDriver);
+        helper.setProcessEnvironment(env);
+        helper.start(QStringLiteral(KESTREL_EXIT_HELPER), {way});
+        if (!helper.waitForStarted(5000)) return {QProcess::CrashExit, -1, {}, "did not start"};
+        if (!helper.waitForFinished(15000)) {
+            helper.kill();
+            helper.waitForFinished(2000);
+            return {QProcess::CrashExit, -2, {}, "did not end"};
+        }
+        return {helper.exitStatus(), helper.exitCode(), helper.readAllStandardOutput(), helper.readAllStandardError()};
+    }
+
+private slots:
+    void exitFromTheMenuDuringAKeyWaitEndsWithStatusZero() {
+        const Ended ended = runHelper(QStringLiteral("menu"));
+        QCOMPARE(ended.status, QProcess::NormalExit);
+        QCOMPARE(ended.code, 0);
+        QVERIFY2(!ended.out.contains("continued"), ended.out.constData());
+    }
+
+    void closingTheWindowWhileAProgramRunsEndsWithStatusZero() {
+        const Ended ended = runHelper(QStringLiteral("close"));
+        QCOMPARE(ended.status, QProcess::NormalExit);
+        QCOMPARE(ended.code, 0);
+        QVERIFY2(!ended.out.contains("continued"), ended.out.constData());
+    }
+
+    void exitDuringARemapWaitEndsWithStatusZero() {
+        const Ended ended = runHelper(QStringLiteral("remap"));
+        QCOMPARE(ended.status, QProcess::NormalExit);
+        QCOMPARE(ended.code, 0);
+        QVERIFY2(!ended.out.contains("continued"), ended.out.constData());
+    }
+
+    void withoutAnAudioDeviceKestrelSaysSoOnceAndRunsSilently() {
+        const Ended ended = runHelper(QStringLiteral("tones"), QStringLiteral("no-such-audio-driver"));
+        QCOMPARE(ended.status, QProcess::NormalExit);
+        QCOMPARE(ended.code, 0);
+        int lines = 0;
+        for (const QByteArray& line : ended.err.split('\n')) {
+            if (line.startsWith("Kestrel:")) {
+                ++lines;
+                QVERIFY2(line.contains("silent"), line.constData());
+            }
+        }
+        QCOMPARE(lines, 1);
+    }
+};
+
+QTEST_MAIN(ExitTest)
+#include "exit_test.moc"

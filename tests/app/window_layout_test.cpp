@@ -1,0 +1,207 @@
+// The window as the user first sees it: layout in pixels, menus, captions,
+// the About box and the start-up state.
+
+#include "app_test_support.h"
+#include "input/key_map.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+using namespace kestrel;
+using namespace kestrel::apptest;
+
+class WindowLayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void clientAreaIsFixedAt261By311() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QWidget* client = form.centralWidget();
+        QCOMPARE(client->size(), QSize(261, 311));
+        // The client area sits right below the menu bar and fills the window.
+        QCOMPARE(client->geometry().top(), form.menuBar()->geometry().bottom() + 1);
+        QCOMPARE(form.width(), 261);
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        form.resize(400, 500);
+        QTest::qWait(20);
+        QCOMPARE(client->size(), QSize(261, 311));
+    }
+
+    void pictureIsAtTheCornerAndCutByTheRightEdge() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        PictureBox* picture = form.picture();
+        QCOMPARE(picture->objectName(), QStringLiteral("Picture1"));
+        QCOMPARE(picture->parentWidget(), form.centralWidget());
+        QCOMPARE(picture->geometry(), QRect(0, 0, 273, 137));
+        // Of its 273 columns the client area shows 261: the right 12 are cut.
+        QCOMPARE(picture->visibleRegion().boundingRect(), QRect(0, 0, 261, 137));
+    }
+
+    void buttonsSitInTheirGridWithTheirCaptions() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // index: caption, left, top
+        const struct {
+            const char* caption;
+            int left, top;
+        } expected[16] = {
+            {"1", 56, 144},  {"2", 96, 144},  {"3", 136, 144}, {"4", 56, 176},
+            {"5", 96, 176},  {"6", 136, 176}, {"7", 56, 208},  {"8", 96, 208},
+            {"9", 136, 208}, {"0", 56, 240},  {"E", 96, 240},  {"F", 136, 240},
+            {"A", 176, 144}, {"B", 176, 176}, {"C", 176, 208}, {"D", 176, 240},
+        };
+        for (int i = 0; i < 16; ++i) {
+            QPushButton* button = form.button(i);
+            QCOMPARE(button->parentWidget(), form.centralWidget());
+            QCOMPARE(button->text(), QString::fromLatin1(expected[i].caption));
+            QCOMPARE(button->geometry(), QRect(expected[i].left, expected[i].top, 33, 25));
+            QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+            QVERIFY(button->isVisible());
+        }
+    }
+
+    void labelIsUnderTheGridAndEmpty() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QLabel* label = form.statusLabel();
+        QCOMPARE(label->objectName(), QStringLiteral("Label1"));
+        QCOMPARE(label->geometry(), QRect(56, 272, 153, 25));
+        QCOMPARE(label->text(), QString());
+        QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignVCenter);
+    }
+
+    void pictureComesFirstInTheTabOrder() {
+        Form1 form;
+        QWidget* next = form.picture()->nextInFocusChain();
+        for (int i = 0; i < 16; ++i) {
+            QCOMPARE(next, static_cast<QWidget*>(form.button(i)));
+            next = next->nextInFocusChain();
+        }
+    }
+
+    void titleNamesTheAuthor() {
+        Form1 form;
+        const QString title = form.windowTitle();
+        QVERIFY(title.startsWith(QStringLiteral("Kestrel - by ")));
+        const QString initials = title.mid(13);
+        QCOMPARE(initials.size(), 2);
+        QVERIFY(initials.at(0).isLetter() && initials.at(1).isLetter());
+    }
+
+    void menusAreFileCpuAndAboutInThatOrder() {
+        Form1 form;
+        const QList<QAction*> top = form.menuBar()->actions();
+        QCOMPARE(top.size(), 3);
+        QCOMPARE(top[0]->text(), QStringLiteral("File"));
+        QCOMPARE(top[1]->text(), QStringLiteral("CPU"));
+        QCOMPARE(top[2]->text(), QStringLiteral("About"));
+        QVERIFY(top[0]->menu() != nullptr);
+        QVERIFY(top[1]->menu() != nullptr);
+        QVERIFY(top[2]->menu() == nullptr); // a command on the bar itself
+
+        const auto captions = [](QMenu* menu) {
+            QStringList texts;
+            for (QAction* action : menu->actions()) texts << action->text();
+            return texts;
+        };
+        QCOMPARE(captions(top[0]->menu()), QStringList({"Open ROM", "Exit"}));
+        QCOMPARE(captions(top[1]->menu()), QStringList({"Reset", "Pause"}));
+
+        // No access keys, shortcuts, check marks or separators anywhere.
+        QList<QAction*> all = top;
+        all += top[0]->menu()->actions();
+        all += top[1]->menu()->actions();
+        for (QAction* action : all) {
+            QVERIFY2(!action->text().contains('&'), qPrintable(action->text()));
+            QVERIFY(action->shortcut().isEmpty());
+            QVERIFY(action->shortcuts().isEmpty());
+            QVERIFY(!action->isCheckable());
+            QVERIFY(!action->isSeparator());
+        }
+    }
+
+    void pauseCaptionNeverChanges() {
+        Form1 form;
+        QAction* pause = form.findChild<QAction*>(QStringLiteral("pausex"));
+        QVERIFY(pause);
+        pause->trigger();
+        QVERIFY(form.machine().State.Paused);
+        QCOMPARE(pause->text(), QStringLiteral("Pause"));
+        QVERIFY(!pause->isChecked());
+        pause->trigger();
+        QVERIFY(!form.machine().State.Paused);
+    }
+
+    void aboutBoxSaysItsFiveLines() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QString text;
+        QString title;
+        int buttons = -1;
+        QMessageBox::StandardButtons standard;
+        QMessageBox::Icon icon = QMessageBox::Critical;
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            text = box->text();
+            title = box->windowTitle();
+            buttons = static_cast<int>(box->buttons().size());
+            standard = box->standardButtons();
+            icon = box->icon();
+            box->button(QMessageBox::Ok)->click();
+        });
+        QAction* about = form.menuBar()->actions().at(2);
+        about->trigger(); // returns once the box is closed
+        QCOMPARE(title, QStringLiteral("About Kestrel"));
+        QCOMPARE(buttons, 1);
+        QCOMPARE(standard, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(icon, QMessageBox::NoIcon);
+
+        const QByteArray bytes = text.toUtf8();
+        const QList<QByteArray> lines = bytes.split('\n');
+        QCOMPARE(lines.size(), 6); // five lines each ending in CR LF, then nothing
+        QVERIFY(lines[5].isEmpty());
+        for (int i = 0; i < 5; ++i) QVERIFY2(lines[i].endsWith('\r'), lines[i].constData());
+        QVERIFY(lines[0].startsWith("Kestrel - "));
+        QVERIFY(lines[0].size() > QByteArray("Kestrel - \r").size());
+        QCOMPARE(lines[1], QByteArray("of a Chip8 Virtual Machine.\r"));
+        QVERIFY(lines[2].toLower().contains("thank"));
+        QVERIFY(lines[2].contains("source code"));
+        QCOMPARE(lines[3], QByteArray("This release is beta and won't run many games, yet.\r"));
+        QCOMPARE(lines[4], QByteArray("\r"));
+        // Line 1 runs on into line 2: it ends in a word, not a full stop.
+        QVERIFY(!lines[0].chopped(1).endsWith('.'));
+        QCOMPARE(bytes.count("\r\n"), 5);
+        QCOMPARE(bytes.count('\r'), 5);
+    }
+
+    void startUpLeavesTheDefaultsAndTicks() {
+        Form1 form;
+        const MachineState& state = form.machine().State;
+        for (int i = 1; i <= 16; ++i) QCOMPARE(state.KeyMap[static_cast<std::size_t>(i)], DefaultKeyMap[static_cast<std::size_t>(i)]);
+        QCOMPARE(state.KeyMap[0], std::uint8_t{0});
+        QCOMPARE(state.KeyPressed, 0);
+        QCOMPARE(state.ProgramCounter, std::uint32_t{0});
+        QVERIFY(!form.machine().RunActive());
+        QCOMPARE(form.timer()->interval(), 17);
+        QCOMPARE(form.timer()->timerType(), Qt::PreciseTimer);
+        QVERIFY(form.timer()->isActive());
+
+        // The tick serves the delay timer while idle; nothing runs.
+        form.machine().State.DelayTimer = 5;
+        QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(form.machine().State.DelayTimer), 0, 2000);
+        QCOMPARE(state.ProgramCounter, std::uint32_t{0});
+    }
+};
+
+QTEST_MAIN(WindowLayoutTest)
+#include "window_layout_test.moc"
