@@ -1,0 +1,255 @@
+// Qt key events become host key codes (Windows virtual-key numbers), and keys
+// belong to the machine: they never click a button or move the focus.
+
+#include "app_test_support.h"
+#include "key_translation.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kestrel;
+using namespace kestrel::apptest;
+
+Q_DECLARE_METATYPE(Qt::Key)
+Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
+
+class KeyboardTest : public QObject {
+    Q_OBJECT
+
+    static void sendKey(QWidget* to, QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers modifiers,
+                        bool autoRepeat) {
+        QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
+        QApplication::sendEvent(to, &event);
+    }
+
+private slots:
+    void keyEventsGiveHostKeyCodes_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<int>("code");
+        const Qt::KeyboardModifiers none = Qt::NoModifier;
+        const Qt::KeyboardModifiers keypad = Qt::KeypadModifier;
+        const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
+
+        // The numeric keypad with Num Lock on.
+        const Qt::Key digits[] = {Qt::Key_0, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4,
+                                  Qt::Key_5, Qt::Key_6, Qt::Key_7, Qt::Key_8, Qt::Key_9};
+        for (int d = 0; d < 10; ++d) {
+            QTest::addRow("keypad %d", d) << digits[d] << keypad << 96 + d;
+            QTest::addRow("main %d", d) << digits[d] << none << 48 + d;
+        }
+        QTest::newRow("keypad *") << Qt::Key_Asterisk << keypad << 106;
+        QTest::newRow("keypad +") << Qt::Key_Plus << keypad << 107;
+        QTest::newRow("keypad -") << Qt::Key_Minus << keypad << 109;
+        QTest::newRow("keypad .") << Qt::Key_Period << keypad << 110;
+        QTest::newRow("keypad /") << Qt::Key_Slash << keypad << 111;
+        QTest::newRow("keypad Enter") << Qt::Key_Enter << keypad << 13;
+        QTest::newRow("Return") << Qt::Key_Return << none << 13;
+        // Num Lock off: the keypad's navigation keys.
+        QTest::newRow("keypad 7 as Home") << Qt::Key_Home << keypad << 36;
+        QTest::newRow("keypad 1 as End") << Qt::Key_End << keypad << 35;
+        QTest::newRow("keypad 8 as Up") << Qt::Key_Up << keypad << 38;
+        QTest::newRow("keypad 3 as PgDn") << Qt::Key_PageDown << keypad << 34;
+        QTest::newRow("keypad 0 as Insert") << Qt::Key_Insert << keypad << 45;
+        QTest::newRow("keypad . as Delete") << Qt::Key_Delete << keypad << 46;
+        QTest::newRow("keypad 5 as Clear") << Qt::Key_Clear << keypad << 12;
+        // Letters: one code for both cases.
+        QTest::newRow("a") << Qt::Key_A << none << 65;
+        QTest::newRow("A") << Qt::Key_A << shift << 65;
+        QTest::newRow("Q") << Qt::Key_Q << none << 81;
+        QTest::newRow("Z") << Qt::Key_Z << shift << 90;
+        // Shifted characters give their key's code on a US layout.
+        QTest::newRow("!") << Qt::Key_Exclam << shift << 49;
+        QTest::newRow("@") << Qt::Key_At << shift << 50;
+        QTest::newRow("#") << Qt::Key_NumberSign << shift << 51;
+        QTest::newRow("$") << Qt::Key_Dollar << shift << 52;
+        QTest::newRow("%") << Qt::Key_Percent << shift << 53;
+        QTest::newRow("^") << Qt::Key_AsciiCircum << shift << 54;
+        QTest::newRow("&") << Qt::Key_Ampersand << shift << 55;
+        QTest::newRow("* main") << Qt::Key_Asterisk << shift << 56;
+        QTest::newRow("(") << Qt::Key_ParenLeft << shift << 57;
+        QTest::newRow(")") << Qt::Key_ParenRight << shift << 48;
+        QTest::newRow(";") << Qt::Key_Semicolon << none << 186;
+        QTest::newRow(":") << Qt::Key_Colon << shift << 186;
+        QTest::newRow("=") << Qt::Key_Equal << none << 187;
+        QTest::newRow("+ main") << Qt::Key_Plus << shift << 187;
+        QTest::newRow(",") << Qt::Key_Comma << none << 188;
+        QTest::newRow("<") << Qt::Key_Less << shift << 188;
+        QTest::newRow("- main") << Qt::Key_Minus << none << 189;
+        QTest::newRow("_") << Qt::Key_Underscore << shift << 189;
+        QTest::newRow(". main") << Qt::Key_Period << none << 190;
+        QTest::newRow(">") << Qt::Key_Greater << shift << 190;
+        QTest::newRow("/ main") << Qt::Key_Slash << none << 191;
+        QTest::newRow("?") << Qt::Key_Question << shift << 191;
+        QTest::newRow("`") << Qt::Key_QuoteLeft << none << 192;
+        QTest::newRow("~") << Qt::Key_AsciiTilde << shift << 192;
+        QTest::newRow("[") << Qt::Key_BracketLeft << none << 219;
+        QTest::newRow("{") << Qt::Key_BraceLeft << shift << 219;
+        QTest::newRow("backslash") << Qt::Key_Backslash << none << 220;
+        QTest::newRow("|") << Qt::Key_Bar << shift << 220;
+        QTest::newRow("]") << Qt::Key_BracketRight << none << 221;
+        QTest::newRow("}") << Qt::Key_BraceRight << shift << 221;
+        QTest::newRow("'") << Qt::Key_Apostrophe << none << 222;
+        QTest::newRow("\"") << Qt::Key_QuoteDbl << shift << 222;
+        // Modifiers and the rest of the keyboard.
+        QTest::newRow("Shift") << Qt::Key_Shift << shift << 16;
+        QTest::newRow("Ctrl") << Qt::Key_Control << Qt::KeyboardModifiers(Qt::ControlModifier) << 17;
+        QTest::newRow("Alt") << Qt::Key_Alt << Qt::KeyboardModifiers(Qt::AltModifier) << 18;
+        QTest::newRow("Space") << Qt::Key_Space << none << 32;
+        QTest::newRow("Escape") << Qt::Key_Escape << none << 27;
+        QTest::newRow("Tab") << Qt::Key_Tab << none << 9;
+        QTest::newRow("Shift+Tab") << Qt::Key_Backtab << shift << 9;
+        QTest::newRow("Backspace") << Qt::Key_Backspace << none << 8;
+        QTest::newRow("Left") << Qt::Key_Left << none << 37;
+        QTest::newRow("Up") << Qt::Key_Up << none << 38;
+        QTest::newRow("Right") << Qt::Key_Right << none << 39;
+        QTest::newRow("Down") << Qt::Key_Down << none << 40;
+        QTest::newRow("Home") << Qt::Key_Home << none << 36;
+        QTest::newRow("End") << Qt::Key_End << none << 35;
+        QTest::newRow("PgUp") << Qt::Key_PageUp << none << 33;
+        QTest::newRow("PgDn") << Qt::Key_PageDown << none << 34;
+        QTest::newRow("Insert") << Qt::Key_Insert << none << 45;
+        QTest::newRow("Delete") << Qt::Key_Delete << none << 46;
+        QTest::newRow("F1") << Qt::Key_F1 << none << 112;
+        QTest::newRow("F12") << Qt::Key_F12 << none << 123;
+        QTest::newRow("F24") << Qt::Key_F24 << none << 135;
+    }
+
+    // Through the window, as the toolkit delivers them; LastKeyCode records
+    // every key-down, bound or not.
+    void keyEventsGiveHostKeyCodes() {
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(int, code);
+        QCOMPARE(TranslateKey(key, modifiers), code);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::keyPress(&form, key, modifiers);
+        QCOMPARE(static_cast<int>(form.machine().State.LastKeyCode), code);
+        QTest::keyRelease(&form, key, modifiers);
+    }
+
+    void keysWithoutANumberAreIgnored() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::keyPress(form.picture(), Qt::Key_5, Qt::KeypadModifier);
+        QCOMPARE(form.machine().State.KeyPressed, 5);
+        for (const Qt::Key key : {Qt::Key_Eacute, Qt::Key_VolumeUp, Qt::Key_unknown}) {
+            QCOMPARE(TranslateKey(key, Qt::NoModifier), 0);
+            sendKey(form.picture(), QEvent::KeyPress, key, Qt::NoModifier, false);
+            sendKey(form.picture(), QEvent::KeyRelease, key, Qt::NoModifier, false);
+        }
+        // Neither their press nor their release reached the machine.
+        QCOMPARE(static_cast<int>(form.machine().State.LastKeyCode), 101);
+        QCOMPARE(form.machine().State.KeyPressed, 5);
+    }
+
+    void keypadKeysDriveTheKeypadThroughTheDefaultMap() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const MachineState& state = form.machine().State;
+        QTest::keyPress(form.picture(), Qt::Key_4, Qt::KeypadModifier);
+        QCOMPARE(state.KeyPressed, 4);
+        QTest::keyPress(form.picture(), Qt::Key_6, Qt::KeypadModifier);
+        QCOMPARE(state.KeyPressed, 6);
+        QTest::keyRelease(form.picture(), Qt::Key_6, Qt::KeypadModifier);
+        QCOMPARE(state.KeyPressed, 0); // one key is tracked: any key-up clears it
+        QTest::keyPress(form.picture(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(state.KeyPressed, 14);
+        QTest::keyRelease(form.picture(), Qt::Key_Enter, Qt::KeypadModifier);
+        // The main keyboard's 5 is not the keypad's.
+        QTest::keyPress(form.picture(), Qt::Key_5);
+        QCOMPARE(state.KeyPressed, 0);
+    }
+
+    void autoRepeatIsIgnored() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        MachineState& state = form.machine().State;
+        sendKey(&form, QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, false);
+        QCOMPARE(state.KeyPressed, 5);
+        // X11 sends release/press pairs while a key is held.
+        for (int i = 0; i < 3; ++i) {
+            sendKey(&form, QEvent::KeyRelease, Qt::Key_5, Qt::KeypadModifier, true);
+            QCOMPARE(state.KeyPressed, 5);
+            state.LastKeyCode = 0;
+            sendKey(&form, QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, true);
+            QCOMPARE(static_cast<int>(state.LastKeyCode), 0);
+        }
+        sendKey(&form, QEvent::KeyRelease, Qt::Key_5, Qt::KeypadModifier, false);
+        QCOMPARE(state.KeyPressed, 0);
+    }
+
+    void aKeyHeldWhenARemapStartsDoesNotEndIt() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const MachineState& state = form.machine().State;
+        sendKey(&form, QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, false);
+        int repeatsSent = 0;
+        QTimer repeat;
+        connect(&repeat, &QTimer::timeout, &form, [&] {
+            sendKey(&form, QEvent::KeyRelease, Qt::Key_5, Qt::KeypadModifier, true);
+            sendKey(&form, QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, true);
+            if (++repeatsSent == 5) QTest::keyPress(&form, Qt::Key_Q);
+        });
+        repeat.start(30);
+        QTest::mouseClick(form.button(0), Qt::LeftButton); // returns when the wait ends
+        repeat.stop();
+        QCOMPARE(repeatsSent, 5);
+        QCOMPARE(static_cast<int>(state.KeyMap[1]), 81);
+        QCOMPARE(form.button(0)->text(), QStringLiteral("Q"));
+    }
+
+    void losingTheFocusReleasesTheKey() {
+        Form1 form;
+        QWidget other;
+        form.show();
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyPress(&form, Qt::Key_5, Qt::KeypadModifier);
+        QCOMPARE(form.machine().State.KeyPressed, 5);
+        // The key goes up while the other window has the focus.
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCOMPARE(form.machine().State.KeyPressed, 0);
+    }
+
+    void keysNeverClickAButtonOrMoveTheFocus() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QWidget* focused = QApplication::focusWidget();
+        QCOMPARE(focused, static_cast<QWidget*>(form.picture()));
+        std::vector<std::unique_ptr<QSignalSpy>> clicks;
+        for (int i = 0; i < 16; ++i) clicks.push_back(std::make_unique<QSignalSpy>(form.button(i), &QPushButton::clicked));
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Tab, Qt::Key_Backtab,
+                                  Qt::Key_Alt, Qt::Key_F10}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QTest::keyClick(form.button(0), key); // even sent to a button straight
+        }
+        QTest::keyClick(&form, Qt::Key_Enter, Qt::KeypadModifier);
+        for (const auto& spy : clicks) QCOMPARE(spy->count(), 0);
+        QCOMPARE(QApplication::focusWidget(), focused);
+        QCOMPARE(form.statusLabel()->text(), QString()); // no remap started
+        // A click with the mouse still works.
+        QTimer::singleShot(50, &form, [&] { QTest::keyClick(&form, Qt::Key_W); });
+        QTest::mouseClick(form.button(4), Qt::LeftButton);
+        QCOMPARE(clicks[4]->count(), 1);
+        QCOMPARE(static_cast<int>(form.machine().State.KeyMap[5]), 87);
+    }
+};
+
+QTEST_MAIN(KeyboardTest)
+#include "keyboard_test.moc"
