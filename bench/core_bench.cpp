@@ -1,0 +1,376 @@
+// The core's costs: one instruction, one sprite, one pass of the run loop.
+
+#include "quiet_host.h"
+#include "vm/machine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrel::bench {
+namespace {
+
+// A fixed mixed program with no drawing: arithmetic, skips (taken and not),
+// a call and return, jumps, index and memory instructions, looping for ever.
+// I is set afresh each time round, so every access stays inside memory.
+const std::vector<std::uint16_t> MixedProgram = {
+    0xA400, // 200 I := 400
+    0x6A07, // 202 VA := 07
+    0x6B03, // 204 VB := 03
+    0x7A01, // 206 loop: VA += 1
+    0x8AB4, // 208 VA += VB, VF carry
+    0x8CA0, // 20A VC := VA
+    0x8CB1, // 20C VC |= VB
+    0x8DA2, // 20E VD &= VA
+    0x8DB3, // 210 VD ^= VB
+    0x8C06, // 212 VC >>= 1
+    0x8D0E, // 214 VD <<= 1
+    0x8CA5, // 216 VC -= VA
+    0x8DA7, // 218 VD := VA - VD
+    0x3A10, // 21A skip if VA = 10
+    0x4B03, // 21C skip if VB != 3
+    0x5AB0, // 21E skip if VA = VB
+    0x9AB0, // 220 skip if VA != VB
+    0x7B01, // 222 VB += 1
+    0x2240, // 224 call 240
+    0x82D0, // 226 V2 := VD
+    0xF21E, // 228 I += V2
+    0xF233, // 22A BCD of V2 at I
+    0xF255, // 22C store V0..V2 at I
+    0xF265, // 22E load V0..V2 from I
+    0xA400, // 230 I := 400
+    0x6000, // 232 V0 := 0
+    0x1238, // 234 jump 238
+    0x0000, // 236 (never reached)
+    0xB206, // 238 jump 206 + V0
+    0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, // 23A..23E
+    0x7E01, // 240 VE += 1
+    0x00EE, // 242 return
+};
+
+// Places the words at 512 onward, as a loaded ROM would be.
+void place(std::array<std::uint8_t, MemorySize>& memory, const std::vector<std::uint16_t>& words) {
+    std::uint32_t at = ProgramStart;
+    for (const std::uint16_t word : words) {
+        memory[at++] = static_cast<std::uint8_t>(word >> 8);
+        memory[at++] = static_cast<std::uint8_t>(word & 0xFF);
+    }
+}
+
+// Starts a run the way the menu does (Reset_Click, then the driver) and calls
+// `work` inside the first yield, where that run is current; the run is ended
+// once `work` returns.
+template <typename Work>
+void insideRun(QuietHost& host, Machine& machine, Work&& work) {
+    struct Context {
+        Machine& machine;
+        Work& work;
+    } context{machine, work};
+    host.atNextYield(
+        [](void* raw) {
+            auto& c = *static_cast<Context*>(raw);
+            // The run's first instruction has been fetched already (its yield
+            // is this one); start the work from the top of the program.
+            c.machine.State.ProgramCounter = ProgramStart;
+            c.work();
+            c.machine.EndAllRuns();
+        },
+        &context);
+    machine.Reset_Click();
+    machine.RunDriver();
+}
+
+// ---------------------------------------------------------------------------
+// The reference: the same program on a minimal interpreter (fetch, decode, one
+// switch, the effect), with no yields, no run bookkeeping and no bounds checks.
+// It is kept out of line, as Interpret is, so both pay one call per instruction.
+
+struct Reference {
+    std::array<std::uint8_t, MemorySize> memory{};
+    std::array<std::uint8_t, 16> v{};
+    std::uint64_t i = 0;
+    std::uint32_t pc = ProgramStart;
+    int sp = 0;
+    std::array<std::uint16_t, CallStackSlots> stack{};
+    std::uint8_t delay = 0;
+    std::uint8_t sound = 0;
+};
+
+[[gnu::noinline]] void referenceStep(Reference& m) {
+    const unsigned op = static_cast<unsigned>(m.memory[m.pc] << 8 | m.memory[m.pc + 1]);
+    m.pc += 2;
+    const unsigned x = (op >> 8) & 0xF;
+    const unsigned y = (op >> 4) & 0xF;
+    const std::uint8_t nn = op & 0xFF;
+    const unsigned nnn = op & 0xFFF;
+    auto& vx = m.v[x];
+    auto& vy = m.v[y];
+    auto& vf = m.v[15];
+    switch (op >> 12) {
+    case 0x0:
+        if (nn == 0xEE) m.pc = m.stack[static_cast<std::size_t>(--m.sp)];
+        break;
+    case 0x1: m.pc = nnn; break;
+    case 0x2:
+        m.stack[static_cast<std::size_t>(m.sp++)] = static_cast<std::uint16_t>(m.pc);
+        m.pc = nnn;
+        break;
+    case 0x3: if (vx == nn) m.pc += 2; break;
+    case 0x4: if (vx != nn) m.pc += 2; break;
+    case 0x5: if (vx == vy) m.pc += 2; break;
+    case 0x6: vx = nn; break;
+    case 0x7: vx = static_cast<std::uint8_t>(vx + nn); break;
+    case 0x8:
+        switch (op & 0xF) {
+        case 0x0: vx = vy; break;
+        case 0x1: vx |= vy; break;
+        case 0x2: vx &= vy; break;
+        case 0x3: vx ^= vy; break;
+        case 0x4: {
+            vf = vx + vy > 255;
+            vx = static_cast<std::uint8_t>(vx + vy);
+            break;
+        }
+        case 0x5: {
+            vf = vx >= vy;
+            vx = static_cast<std::uint8_t>(vx - vy);
+            break;
+        }
+        case 0x6: {
+            vf = vx & 1;
+            vx = static_cast<std::uint8_t>(vx >> 1);
+            break;
+        }
+        case 0x7: {
+            vf = vy >= vx;
+            vx = static_cast<std::uint8_t>(vy - vx);
+            break;
+        }
+        case 0xE: {
+            vf = (vx & 0x80) != 0;
+            vx = static_cast<std::uint8_t>(vx << 1);
+            break;
+        }
+        default: break;
+        }
+        break;
+    case 0x9: if (vx != vy) m.pc += 2; break;
+    case 0xA: m.i = nnn; break;
+    case 0xB: m.pc = m.v[0] + nnn; break;
+    case 0xF:
+        switch (nn) {
+        case 0x07: vx = m.delay; break;
+        case 0x15: m.delay = vx; break;
+        case 0x18: m.sound = vx; break;
+        case 0x1E: m.i += vx; break;
+        case 0x29: m.i = FontBase + 5u * vx; break;
+        case 0x33:
+            m.memory[m.i] = static_cast<std::uint8_t>(vx / 100);
+            m.memory[m.i + 1] = static_cast<std::uint8_t>(vx / 10 % 10);
+            m.memory[m.i + 2] = static_cast<std::uint8_t>(vx % 10);
+            break;
+        case 0x55:
+            for (unsigned k = 0; k <= x; ++k) m.memory[m.i + k] = m.v[k];
+            break;
+        case 0x65:
+            for (unsigned k = 0; k <= x; ++k) m.v[k] = m.memory[m.i + k];
+            break;
+        default: break;
+        }
+        break;
+    default: break; // drawing, random and keys: not in the program
+    }
+}
+
+// The reference must run the very program the core runs: after the same
+// number of instructions both machines are compared.
+bool referenceAgrees(std::string& why) {
+    QuietHost host;
+    Machine machine(host);
+    place(machine.State.Memory, MixedProgram);
+    Reference ref;
+    place(ref.memory, MixedProgram);
+    constexpr int Steps = 100000;
+    insideRun(host, machine, [&] {
+        for (int k = 0; k < Steps; ++k) machine.Interpret();
+    });
+    for (int k = 0; k < Steps; ++k) referenceStep(ref);
+    const auto& s = machine.State;
+    if (s.V != ref.v) why = "registers differ";
+    else if (s.IndexReg != ref.i) why = "I differs";
+    else if (s.ProgramCounter != ref.pc) why = "program counter differs";
+    else if (s.StackPointer != ref.sp) why = "stack depth differs";
+    else if (!std::equal(ref.memory.begin(), ref.memory.begin() + FontBase, s.Memory.begin()))
+        why = "memory differs";
+    else if (!machine.LastFault().empty()) why = machine.LastFault();
+    return why.empty();
+}
+
+// ---------------------------------------------------------------------------
+
+// Interpret in a loop inside a live run: each call fetches, decodes and
+// dispatches one instruction, with the handler's opening yield; the run
+// loop's own 100 yields are left out.
+void BM_CoreMixedProgram(benchmark::State& state) {
+    QuietHost host;
+    Machine machine(host);
+    place(machine.State.Memory, MixedProgram);
+    insideRun(host, machine, [&] {
+        for (auto _ : state) machine.Interpret();
+    });
+    if (!machine.LastFault().empty()) state.SkipWithError(machine.LastFault().c_str());
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CoreMixedProgram);
+
+void BM_ReferenceMixedProgram(benchmark::State& state) {
+    std::string why;
+    if (!referenceAgrees(why)) {
+        state.SkipWithError(("the reference does not run the core's program: " + why).c_str());
+        return;
+    }
+    Reference ref;
+    place(ref.memory, MixedProgram);
+    for (auto _ : state) referenceStep(ref);
+    benchmark::DoNotOptimize(ref);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ReferenceMixedProgram);
+
+// The ratio, measured in alternating blocks of the two so that both see the
+// same load on the machine; the median over the blocks is reported.
+void BM_CoreAgainstReference(benchmark::State& state) {
+    std::string why;
+    if (!referenceAgrees(why)) {
+        state.SkipWithError(("the reference does not run the core's program: " + why).c_str());
+        return;
+    }
+    QuietHost host;
+    Machine machine(host);
+    place(machine.State.Memory, MixedProgram);
+    Reference ref;
+    place(ref.memory, MixedProgram);
+    constexpr int Block = 20000;
+    std::vector<double> coreNs;
+    std::vector<double> refNs;
+    std::vector<double> ratios;
+    insideRun(host, machine, [&] {
+        bool coreFirst = true;
+        for (auto _ : state) {
+            const auto t0 = std::chrono::steady_clock::now();
+            for (int k = 0; k < Block; ++k) {
+                if (coreFirst) machine.Interpret();
+                else referenceStep(ref);
+            }
+            const auto t1 = std::chrono::steady_clock::now();
+            for (int k = 0; k < Block; ++k) {
+                if (coreFirst) referenceStep(ref);
+                else machine.Interpret();
+            }
+            const auto t2 = std::chrono::steady_clock::now();
+            const double first = std::chrono::duration<double, std::nano>(t1 - t0).count() / Block;
+            const double second = std::chrono::duration<double, std::nano>(t2 - t1).count() / Block;
+            const double core = coreFirst ? first : second;
+            const double reference = coreFirst ? second : first;
+            coreNs.push_back(core);
+            refNs.push_back(reference);
+            ratios.push_back(core / reference);
+            coreFirst = !coreFirst;
+        }
+    });
+    benchmark::DoNotOptimize(ref);
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    state.counters["core_ns"] = median(coreNs);
+    state.counters["reference_ns"] = median(refNs);
+    state.counters["core_M_per_s"] = 1000.0 / median(coreNs);
+    state.counters["ratio"] = median(ratios);
+    state.SetItemsProcessed(state.iterations() * 2 * Block);
+}
+BENCHMARK(BM_CoreAgainstReference)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------
+// DXYF with every one of its 120 bits set: 120 read-backs and 120 block fills.
+// Each iteration times one draw (by hand, so that bringing the screen back to
+// its starting state between draws is left out of the figure).
+
+void prepareFullSprite(Machine& machine) {
+    auto& s = machine.State;
+    s.IndexReg = 0x300;
+    for (int k = 0; k < 15; ++k) s.Memory[0x300 + static_cast<std::size_t>(k)] = 0xFF;
+    s.V[0] = 20;
+    s.V[1] = 8;
+    s.Nibble1 = 0xD;
+    s.Nibble2 = 0x0;
+    s.Nibble3 = 0x1;
+    s.Nibble4 = 0xF;
+}
+
+template <bool Lit>
+void BM_SpriteAll120Bits(benchmark::State& state) {
+    QuietHost host;
+    Machine machine(host);
+    prepareFullSprite(machine);
+    int collided = 0;
+    for (auto _ : state) {
+        // Lit: light the 8 x 15 block first, untimed; the timed draw erases it.
+        if (Lit) machine.DrawSprite();
+        const auto start = std::chrono::steady_clock::now();
+        machine.DrawSprite();
+        const auto end = std::chrono::steady_clock::now();
+        collided += machine.State.V[15];
+        // Clear: the timed draw lit the block; erase it again, untimed.
+        if (!Lit) machine.DrawSprite();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    // Every timed draw on a lit screen collides; none on a clear one does.
+    if (collided != (Lit ? static_cast<int>(state.iterations()) : 0))
+        state.SkipWithError("the draws did not collide as expected");
+    state.SetItemsProcessed(state.iterations() * 120);
+}
+BENCHMARK(BM_SpriteAll120Bits<false>)->Name("BM_SpriteAll120Bits/clear")->UseManualTime();
+BENCHMARK(BM_SpriteAll120Bits<true>)->Name("BM_SpriteAll120Bits/lit")->UseManualTime();
+
+// ---------------------------------------------------------------------------
+// One pass of the run loop on a program that spins on 1200: the delay-timer
+// step, one instruction with its opening yield, and the 100 yields after it.
+// The host counts yields; every 101st is one pass, and ends the run when the
+// benchmark has had enough.
+
+class PassHost : public QuietHost {
+public:
+    benchmark::State* state = nullptr;
+    Machine* machine = nullptr;
+    void yield() override {
+        if (--untilPass_ == 0) [[unlikely]] {
+            untilPass_ = 101;
+            if (!state->KeepRunning()) machine->EndAllRuns();
+        }
+    }
+
+private:
+    int untilPass_ = 1; // the first yield starts the clock
+};
+
+void BM_RunLoopPass(benchmark::State& state) {
+    PassHost host;
+    Machine machine(host);
+    place(machine.State.Memory, {0x1200});
+    host.state = &state;
+    host.machine = &machine;
+    machine.Reset_Click();
+    machine.RunDriver();
+    state.SetItemsProcessed(state.iterations());
+    state.counters["yields_per_pass"] = 101;
+}
+BENCHMARK(BM_RunLoopPass);
+
+} // namespace
+} // namespace kestrel::bench
