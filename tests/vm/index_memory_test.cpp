@@ -1,0 +1,205 @@
+#include "support/rom_runner.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrel::testing {
+namespace {
+
+// I = 4095 + 16 x 255 = 8175, then F? adds the rest: words that move I far up.
+constexpr std::uint16_t SetIto8175[] = {0xAFFF, 0x6EFF, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E,
+                                        0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E,
+                                        0xFE1E, 0xFE1E};
+
+void LoadWithIAt(RomRunner& r, std::uint8_t extra, std::initializer_list<std::uint16_t> then) {
+    std::uint32_t at = ProgramStart;
+    for (std::uint16_t w : SetIto8175) r.load({w}, (at += 2) - 2);
+    r.load({static_cast<std::uint16_t>(0x6E00 | extra), 0xFE1E}, at);
+    at += 4;
+    r.load(then, at);
+    at += static_cast<std::uint32_t>(2 * then.size());
+    r.load({static_cast<std::uint16_t>(0x1000 | at)}, at);
+}
+
+TEST(Index, AnnnAndFx1eAreNeitherMaskedNorFlagged) {
+    RomRunner r;
+    r.state().V[1] = 0x10;
+    r.state().V[15] = 0x42;
+    r.execute({0xA123});
+    EXPECT_EQ(r.state().IndexReg, 0x123u);
+    r.execute({0xAFFF, 0xF11E});
+    EXPECT_EQ(r.state().IndexReg, 0x100Fu);
+    EXPECT_EQ(r.state().V[15], 0x42);
+
+    LoadWithIAt(r, 0xFF, {0xFE1E}); // 8175 + 255 + 255: beyond memory, harmless until used
+    r.resetAndRunPasses(30);
+    EXPECT_EQ(r.state().IndexReg, 8175u + 510u);
+    EXPECT_EQ(r.state().V[15], 0x42);
+    EXPECT_TRUE(r.host.faults.empty());
+}
+
+TEST(Index, Fx29UsesVxWhole) {
+    RomRunner r;
+    for (auto [v, i] : {std::pair{0x0A, 4146u}, {0x10, 4176u}, {0xFF, 5371u}, {0x00, 4096u}}) {
+        r.state().V[1] = static_cast<std::uint8_t>(v);
+        r.execute({0xF129});
+        EXPECT_EQ(r.state().IndexReg, i) << "VX " << v;
+    }
+}
+
+TEST(Index, BcdStoresDigitsAndLeavesI) {
+    RomRunner r;
+    for (auto [v, digits] : {std::pair{159, std::array<int, 3>{1, 5, 9}}, {255, {2, 5, 5}},
+                             {7, {0, 0, 7}}, {0, {0, 0, 0}}, {100, {1, 0, 0}}}) {
+        r.state().Memory.fill(0xEE);
+        r.state().V[1] = static_cast<std::uint8_t>(v);
+        r.execute({0xA600, 0xF133});
+        EXPECT_EQ(r.state().Memory[0x600], digits[0]) << v;
+        EXPECT_EQ(r.state().Memory[0x601], digits[1]) << v;
+        EXPECT_EQ(r.state().Memory[0x602], digits[2]) << v;
+        EXPECT_EQ(r.state().Memory[0x603], 0xEE);
+        EXPECT_EQ(r.state().Memory[0x5FF], 0xEE);
+        EXPECT_EQ(r.state().IndexReg, 0x600u);
+    }
+}
+
+TEST(Index, BlockStoreAndLoadCoverV0ToVxOnly) {
+    RomRunner r;
+    MachineState& s = r.state();
+    for (int k = 0; k < 16; ++k) s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0xA0 + k);
+    s.Memory[0x601] = 0xEE;
+    r.execute({0xA600, 0xF055});
+    EXPECT_EQ(s.Memory[0x600], 0xA0);
+    EXPECT_EQ(s.Memory[0x601], 0xEE);
+    r.execute({0xA700, 0xFF55});
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(s.Memory[static_cast<std::size_t>(0x700 + k)], 0xA0 + k);
+    EXPECT_EQ(s.Memory[0x710], 0);
+    EXPECT_EQ(s.IndexReg, 0x700u);
+
+    for (int k = 0; k < 16; ++k) s.Memory[static_cast<std::size_t>(0x800 + k)] = static_cast<std::uint8_t>(k);
+    r.execute({0xA800, 0xF365});
+    EXPECT_EQ(s.V[3], 3);
+    EXPECT_EQ(s.V[4], 0xA4);
+    EXPECT_EQ(s.V[15], 0xAF);
+    EXPECT_EQ(s.IndexReg, 0x800u);
+    r.execute({0xA800, 0xFF65});
+    EXPECT_EQ(s.V[15], 15);
+
+    // A store and a load with I unchanged in between give the registers back.
+    for (int k = 0; k < 4; ++k) s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0x31 * (k + 1));
+    r.execute({0xA900, 0xF355, 0x6000, 0x6100, 0x6200, 0x6300, 0xF365});
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(s.V[static_cast<std::size_t>(k)], 0x31 * (k + 1));
+}
+
+TEST(Index, AStoreOverTheFontChangesWhatFx29ThenShowsUntilTheNextReset) {
+    RomRunner r;
+    MachineState& s = r.state();
+    s.V[0] = 0xFF;
+    s.V[1] = 0xFF;
+    s.V[2] = 0xFF;
+    s.V[3] = 0xFF;
+    s.V[4] = 0xFF; // glyph 0 becomes a solid 8 x 5 block
+    s.V[5] = 0;
+    s.V[6] = 0;
+    // Store over glyph 0, then point at it with FX29 and draw it.
+    r.load({0x6E01, 0xAFFF, 0xFE1E, 0xF455, 0xF529, 0xD565, 0x120C});
+    r.resetAndRunPasses(10);
+    ASSERT_EQ(s.IndexReg, 4096u);
+    for (int x = 0; x < 8; ++x) EXPECT_TRUE(r.lit(x, 4)) << x;
+
+    // The next reset rewrites the glyph.
+    r.machine.Reset_Click();
+    EXPECT_EQ(s.Memory[4096], 0x60);
+}
+
+TEST(Index, TimerRegistersThroughTheRunLoop) {
+    RomRunner r;
+    MachineState& s = r.state();
+    for (int v : {0, 1, 2, 9, 200}) {
+        s.V[1] = static_cast<std::uint8_t>(v);
+        s.DelayTimer = 0;
+        r.execute({0xF115, 0xF207});
+        EXPECT_EQ(s.V[2], v > 1 ? v - 1 : v) << "V1 = " << v;
+    }
+    s.V[3] = 60;
+    s.SoundTimer = 0;
+    r.execute({0xF318});
+    EXPECT_EQ(s.SoundTimer, 60); // the loop never counts the sound timer
+    s.V[0] = 0;
+    r.execute({0xF018});
+    EXPECT_EQ(s.SoundTimer, 0);
+    r.machine.Timer1_Timer();
+    EXPECT_TRUE(r.host.tones.empty());
+}
+
+TEST(Index, Fx07ReadsTheTimerAsItsOwnYieldLeftIt) {
+    RomRunner r;
+    r.state().DelayTimer = 0;
+    r.state().V[1] = 10;
+    r.load({0xF115, 0xF207, 0x1204});
+    // A tick served in the opening yield of F207 (pass 2's first yield).
+    r.host.at(102, [&] { r.machine.Timer1_Timer(); });
+    r.resetAndRunPasses(3);
+    EXPECT_EQ(r.state().V[2], 8); // 10, less the pass, less the tick
+}
+
+// Accesses past 8192 are made in their order up to the first outside one;
+// then the run stops with a message naming the instruction and the address.
+class BeyondMemory : public ::testing::Test {
+protected:
+    RomRunner r;
+    MachineState& s = r.state();
+    void run(std::uint8_t extra, std::uint16_t word) {
+        LoadWithIAt(r, extra, {word, 0x6DDD});
+        r.resetAndRunPasses(40);
+    }
+    void expectFault(const std::string& word, std::uint64_t address) {
+        ASSERT_EQ(r.host.faults.size(), 1u);
+        const std::string& fault = r.host.faults[0];
+        EXPECT_NE(fault.find(word), std::string::npos) << fault;
+        EXPECT_NE(fault.find(std::to_string(ProgramStart + 2 * 20)), std::string::npos) << fault;
+        EXPECT_NE(fault.find(std::to_string(address)), std::string::npos) << fault;
+        EXPECT_EQ(s.V[0xD], 0); // nothing after the faulting instruction ran
+    }
+};
+
+TEST_F(BeyondMemory, BcdStoresOnesAndTensThenStopsAtTheHundreds) {
+    s.V[1] = 123;
+    s.Memory[8191] = s.Memory[8192] = 0xEE;
+    run(16, 0xF133); // I = 8191: I+2 = 8193 is outside, and is the first access
+    EXPECT_EQ(s.Memory[8191], 0xEE);
+    EXPECT_EQ(s.Memory[8192], 0xEE);
+    expectFault("F133", 8193);
+}
+
+TEST_F(BeyondMemory, BcdAtIEquals8190FitsExactly) {
+    s.V[1] = 123;
+    run(15, 0xF133);
+    EXPECT_EQ(s.Memory[8190], 1);
+    EXPECT_EQ(s.Memory[8191], 2);
+    EXPECT_EQ(s.Memory[8192], 3);
+    EXPECT_TRUE(r.host.faults.empty());
+    EXPECT_EQ(s.V[0xD], 0xDD);
+}
+
+TEST_F(BeyondMemory, BlockStoreWritesUpTo8192ThenStops) {
+    for (int k = 0; k < 16; ++k) s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0x50 + k);
+    s.V[0xD] = 0;
+    run(14, 0xF555); // I = 8189: V0..V3 fit, V4 would go to 8193
+    EXPECT_EQ(s.Memory[8189], 0x50);
+    EXPECT_EQ(s.Memory[8192], 0x53);
+    expectFault("F555", 8193);
+}
+
+TEST_F(BeyondMemory, BlockLoadReadsUpTo8192ThenStops) {
+    s.Memory[8191] = 0x91;
+    s.Memory[8192] = 0x92;
+    s.V[2] = 0x77;
+    run(16, 0xF265); // I = 8191
+    EXPECT_EQ(s.V[0], 0x91);
+    EXPECT_EQ(s.V[1], 0x92);
+    EXPECT_EQ(s.V[2], 0x77);
+    expectFault("F265", 8193);
+}
+
+} // namespace
+} // namespace kestrel::testing

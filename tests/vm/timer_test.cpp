@@ -1,0 +1,87 @@
+#include "support/rom_runner.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrel::testing {
+namespace {
+
+TEST(Tick, CountsTheDelayTimerDownToZeroAndNoFurther) {
+    RomRunner r;
+    r.state().DelayTimer = 2;
+    r.machine.Timer1_Timer();
+    EXPECT_EQ(r.state().DelayTimer, 1);
+    r.machine.Timer1_Timer();
+    EXPECT_EQ(r.state().DelayTimer, 0);
+    r.machine.Timer1_Timer();
+    EXPECT_EQ(r.state().DelayTimer, 0);
+    EXPECT_TRUE(r.host.tones.empty());
+}
+
+TEST(Tick, TurnsTheSoundTimerIntoOneToneOfTenMillisecondsAUnit) {
+    RomRunner r;
+    for (int units : {1, 60, 255}) {
+        r.host.tones.clear();
+        r.state().SoundTimer = static_cast<std::uint8_t>(units);
+        r.machine.Timer1_Timer();
+        ASSERT_EQ(r.host.tones.size(), 1u);
+        EXPECT_EQ(r.host.tones[0].hz, 500);
+        EXPECT_EQ(r.host.tones[0].ms, 10 * units);
+        EXPECT_EQ(r.state().SoundTimer, 0);
+        r.machine.Timer1_Timer(); // cleared: no second tone
+        EXPECT_EQ(r.host.tones.size(), 1u);
+    }
+}
+
+TEST(Tick, TwoFx18BeforeATickGiveOneToneForTheLaterValue) {
+    RomRunner r;
+    r.state().V[1] = 30;
+    r.state().V[2] = 7;
+    r.load({0xF118, 0xF218, 0x1204});
+    r.host.at(3 * 101, [&] { r.machine.Timer1_Timer(); });
+    r.resetAndRunPasses(6);
+    ASSERT_EQ(r.host.tones.size(), 1u);
+    EXPECT_EQ(r.host.tones[0].ms, 70);
+}
+
+TEST(Tick, APausedRunStillTakesADelayOfFiveToZero) {
+    RomRunner r;
+    r.state().DelayTimer = 5;
+    r.machine.pausex_Click();
+    // The run loop takes it to 1 in four passes; a tick every 300 yields does the rest.
+    r.host.everyYield = [&] {
+        if (r.host.yields % 300 == 0) r.machine.Timer1_Timer();
+    };
+    r.resetAndRunPasses(8, 0);
+    EXPECT_EQ(r.state().DelayTimer, 0);
+    EXPECT_EQ(r.state().ProgramCounter, 512u);
+}
+
+TEST(Tick, ProgramPollingTheDelayTimerSeesItReachZeroOnlyThroughATick) {
+    RomRunner r;
+    // V1 := 20; DT := V1; loop: V2 := DT; skip if V2 = 0; jump loop; V3 := 1.
+    r.load({0x6114, 0xF115, 0xF207, 0x3200, 0x1204, 0x6301, 0x120C});
+    int delayBeforeTick = -1, v3BeforeTick = -1;
+    r.host.at(150 * 101, [&] {
+        delayBeforeTick = r.state().DelayTimer;
+        v3BeforeTick = r.state().V[3];
+        r.machine.Timer1_Timer();
+    });
+    r.resetAndRunPasses(160);
+    EXPECT_EQ(delayBeforeTick, 1);
+    EXPECT_EQ(v3BeforeTick, 0);
+    EXPECT_EQ(r.state().V[3], 1);
+}
+
+TEST(Tick, ANewRunAndExitSilenceTheTone) {
+    RomRunner r;
+    r.state().SoundTimer = 100;
+    r.machine.Timer1_Timer();
+    const int stops = r.host.toneStops;
+    r.machine.Reset_Click();
+    EXPECT_EQ(r.host.toneStops, stops + 1);
+    r.machine.EndAllRuns();
+    EXPECT_EQ(r.host.toneStops, stops + 2);
+}
+
+} // namespace
+} // namespace kestrel::testing
