@@ -1,0 +1,227 @@
+// Files that a user can pick in the Open ROM dialog and that are no ROM: each
+// must be refused quickly, with a message that names the file, and leave
+// Memory byte for byte as it was, with no reset after it.
+
+#include "support/fake_host.h"
+#include "support/rom_runner.h"
+#include "vm/machine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using kestrel::Machine;
+using kestrel::MachineState;
+using kestrel::testing::FakeHost;
+using kestrel::testing::RomRunner;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto HangLimit = std::chrono::seconds(5);
+
+long ResidentPages() {
+    long size = 0;
+    long resident = 0;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f == nullptr) return -1;
+    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = -1;
+    std::fclose(f);
+    return resident;
+}
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+class HostileFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kestrel-hostile-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        // A pattern in every cell, so that a partial or shifted write shows.
+        for (std::size_t i = 0; i < machine_->State.Memory.size(); ++i)
+            machine_->State.Memory[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        machine_->State.ProgramCounter = 1234;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(dir_, fs::perms::owner_all, ignored);
+        fs::remove_all(dir_, ignored);
+    }
+
+    std::string path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
+
+    static void WriteFile(const std::string& file, std::size_t size, std::uint8_t byte = 0xA5) {
+        std::ofstream out(file, std::ios::binary);
+        const std::string bytes(size, static_cast<char>(byte));
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    // Opens the file through the menu command, the way the dialog hands it
+    // over, on a thread of its own so that a load that blocks fails the test
+    // instead of hanging it.
+    void OpenAndExpectRefusal(const std::string& file, const std::vector<std::string>& reasonWords) {
+        const MachineState before = machine_->State;
+        const auto generation = machine_->RunGeneration();
+        auto machine = machine_;
+        const auto start = Clock::now();
+        auto done = std::async(std::launch::async, [machine, file] { machine->OpenRom(file); });
+        if (done.wait_for(HangLimit) != std::future_status::ready) {
+            std::fprintf(stderr, "Opening %s did not return within %lld s\n", file.c_str(),
+                         static_cast<long long>(HangLimit.count()));
+            std::_Exit(1); // the blocked thread cannot be taken back
+        }
+        done.get();
+        elapsed_ = Clock::now() - start;
+
+        ASSERT_EQ(host_->loadErrors.size(), 1u) << file;
+        const std::string& message = host_->loadErrors.front();
+        EXPECT_NE(message.find(file), std::string::npos) << "the message names the file: " << message;
+        const std::string lower = Lower(message);
+        EXPECT_TRUE(std::any_of(reasonWords.begin(), reasonWords.end(),
+                                [&](const std::string& w) { return lower.find(w) != std::string::npos; }))
+            << "the message gives the reason: " << message;
+        EXPECT_TRUE(machine_->State.Memory == before.Memory) << "a refused file changed memory";
+        EXPECT_EQ(machine_->State.ProgramCounter, before.ProgramCounter) << "a refused file reset the machine";
+        EXPECT_EQ(machine_->RunGeneration(), generation) << "a refused file started a new run";
+        EXPECT_EQ(host_->runRequests, 0);
+    }
+
+    std::shared_ptr<FakeHost> host_ = std::make_shared<FakeHost>();
+    std::shared_ptr<Machine> machine_{new Machine(*host_), [host = host_](Machine* m) { delete m; }};
+    std::string dir_;
+    Clock::duration elapsed_{};
+};
+
+TEST_F(HostileFiles, OneByteTooLongIsRefusedWithItsSizeAndTheLimit) {
+    const std::string file = path("long.ch8");
+    WriteFile(file, 7682);
+    OpenAndExpectRefusal(file, {"7682"});
+    EXPECT_NE(host_->loadErrors.front().find("7681"), std::string::npos) << host_->loadErrors.front();
+}
+
+TEST_F(HostileFiles, ATenGigabyteSparseFileIsNeitherReadNorStored) {
+    const std::string file = path("huge.ch8");
+    const long long tenGigabytes = 10'000'000'000LL;
+    {
+        std::ofstream create(file, std::ios::binary);
+    }
+    ASSERT_EQ(::truncate(file.c_str(), tenGigabytes), 0);
+    const long residentBefore = ResidentPages();
+    OpenAndExpectRefusal(file, {"10000000000"});
+    const long residentAfter = ResidentPages();
+    // Reading even a tenth of it would take seconds and hundreds of megabytes.
+    EXPECT_LT(elapsed_, std::chrono::milliseconds(500));
+    EXPECT_LT((residentAfter - residentBefore) * ::sysconf(_SC_PAGESIZE), 4L << 20)
+        << "resident pages before " << residentBefore << ", after " << residentAfter;
+    EXPECT_NE(host_->loadErrors.front().find("7681"), std::string::npos) << host_->loadErrors.front();
+}
+
+TEST_F(HostileFiles, AFolderIsRefused) {
+    const std::string folder = path("a folder.ch8");
+    fs::create_directory(folder);
+    OpenAndExpectRefusal(folder, {"folder", "directory"});
+}
+
+TEST_F(HostileFiles, AFileWithoutReadPermissionIsRefused) {
+    const std::string file = path("locked.ch8");
+    WriteFile(file, 4);
+    ASSERT_EQ(::chmod(file.c_str(), 0), 0);
+    // Root reads a file whatever its mode says, so there is no refusal to see.
+    const int probe = ::open(file.c_str(), O_RDONLY);
+    if (probe >= 0) {
+        ::close(probe);
+        GTEST_SKIP() << "running as root (uid " << ::geteuid()
+                     << "), which reads a file of mode 000 anyway; the refusal cannot be observed here";
+    }
+    OpenAndExpectRefusal(file, {"permission", "denied"});
+}
+
+TEST_F(HostileFiles, AFileThatVanishedAfterTheDialogIsRefused) {
+    const std::string file = path("gone.ch8");
+    WriteFile(file, 100);
+    // The dialog returned the name; the file goes before the load opens it.
+    ASSERT_TRUE(fs::remove(file));
+    OpenAndExpectRefusal(file, {"exist", "no such", "not found"});
+}
+
+TEST_F(HostileFiles, AFifoIsRefusedWithoutWaitingForAWriter) {
+    const std::string fifo = path("pipe.ch8");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    OpenAndExpectRefusal(fifo, {"pipe", "fifo", "not a regular file"});
+    EXPECT_LT(elapsed_, std::chrono::milliseconds(500));
+}
+
+TEST_F(HostileFiles, DevZeroIsRefusedWithoutReadingForEver) {
+    OpenAndExpectRefusal("/dev/zero", {"device", "not a regular file"});
+    EXPECT_LT(elapsed_, std::chrono::milliseconds(500));
+}
+
+TEST_F(HostileFiles, ARefusedFileServedInsideARunLeavesThatProgramRunning) {
+    // 7001 counts passes in V1 for as long as the run goes on.
+    RomRunner r;
+    r.load({0x7101, 0x1200});
+    const std::string folder = path("folder");
+    fs::create_directory(folder);
+    std::uint8_t countAtOpen = 0;
+    r.host.at(5'000, [&] {
+        countAtOpen = r.state().V[1];
+        r.machine.OpenRom(folder);
+    });
+    r.resetAndRun(20'000);
+    ASSERT_EQ(r.host.loadErrors.size(), 1u);
+    EXPECT_TRUE(r.host.faults.empty());
+    EXPECT_GT(countAtOpen, 0);
+    // About 20000 / 101 passes in all; half of them ran after the refusal.
+    EXPECT_GT(r.state().V[1], countAtOpen + 50);
+}
+
+TEST(HostileFileNames, ARomWithSpacesAndNonAsciiInItsNameLoadsAndRuns) {
+    std::string pattern = (fs::temp_directory_path() / "kestrel-names-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    // "Space Game – Ünïcode 鳥.ch8", in UTF-8.
+    const std::string file =
+        (fs::path(pattern) / "Space Game \xE2\x80\x93 \xC3\x9Cn\xC3\xAF" "code \xE9\xB3\xA5.ch8").string();
+    {
+        // Digit 0 at (10, 5), then a loop on itself.
+        const unsigned char rom[] = {0x6A, 0x0A, 0x6B, 0x05, 0x60, 0x00, 0xF0, 0x29, 0xDA, 0xB5, 0x12, 0x0A};
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(rom), sizeof rom);
+    }
+    RomRunner r;
+    r.host.at(r.host.yields + 3'000, [&] { r.machine.EndAllRuns(); });
+    r.machine.OpenRom(file);
+    r.machine.RunDriver();
+    EXPECT_TRUE(r.host.loadErrors.empty()) << r.host.loadErrors.front();
+    EXPECT_TRUE(r.host.faults.empty());
+    EXPECT_EQ(r.state().Memory[512], 0x6A);
+    EXPECT_EQ(r.state().Memory[523], 0x0A);
+    // The digit's top row 60: pixels 11 and 12 lit, 10 and 13 dark.
+    EXPECT_FALSE(r.lit(10, 5));
+    EXPECT_TRUE(r.lit(11, 5));
+    EXPECT_TRUE(r.lit(12, 5));
+    EXPECT_FALSE(r.lit(13, 5));
+    EXPECT_TRUE(r.lit(10, 6)); // row 90
+    EXPECT_EQ(r.state().ProgramCounter, 522u);
+    std::error_code ignored;
+    fs::remove_all(pattern, ignored);
+}
+
+} // namespace
