@@ -1,0 +1,212 @@
+// Open ROM through the real (non-native) file dialog, Cancel, a refused
+// file, a dropped file, Pause from the menu, and the picture read back from
+// Picture1's own rendering.
+
+#include "app_test_support.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+using namespace kestrel;
+using namespace kestrel::apptest;
+
+namespace {
+
+constexpr QRgb Green = 0x00FF00;
+constexpr QRgb Black = 0x000000;
+
+// Draws the font's 0 (rows 60 90 90 90 60) at the top-left corner and stays.
+const std::initializer_list<std::uint16_t> DrawZero = {0x6000, 0xF029, 0xD005, 0x1206};
+
+} // namespace
+
+class OpenRomTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    static QAction* action(Form1& form, const char* name) { return form.findChild<QAction*>(QLatin1String(name)); }
+
+    // Answers the next file dialog by typing `fileName` and pressing Enter,
+    // or cancels it when `fileName` is empty.
+    static void answerDialog(const QString& fileName, bool* wasNonNative = nullptr) {
+        whenModal<QFileDialog>([fileName, wasNonNative](QFileDialog* dialog) {
+            if (wasNonNative) *wasNonNative = dialog->testOption(QFileDialog::DontUseNativeDialog);
+            if (fileName.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+            if (!edit || !buttons) {
+                qWarning("the file dialog has no name field or buttons");
+                dialog->reject();
+                return;
+            }
+            // Filled in as typed text (setText: no completer popup), then Open.
+            edit->setText(fileName);
+            QPushButton* open = buttons->button(QDialogButtonBox::Open);
+            if (!open || !open->isEnabled()) {
+                qWarning("the file dialog cannot open what was typed");
+                dialog->reject();
+                return;
+            }
+            QTest::mouseClick(open, Qt::LeftButton);
+        });
+    }
+
+private slots:
+    void openingAFileRunsItAndPicture1ShowsIt() {
+        const QString rom = writeRom(dir_, QStringLiteral("zero.ch8"), DrawZero);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        bool nonNative = false;
+        answerDialog(rom, &nonNative);
+        action(form, "OpenROM")->trigger();
+        QVERIFY(nonNative);
+        QCOMPARE(static_cast<int>(form.machine().State.Memory[512]), 0x60);
+
+        QImage shown;
+        QVERIFY(runFor(form, 300, [&] { shown = renderPicture(form); }));
+        QCOMPARE(shown.size(), QSize(273, 137));
+        // Digit 0: rows 0 and 4 lit in the middle, rows 1-3 at the sides.
+        QCOMPARE(paintedPixel(shown, 0, 0), Black); // column 0 is never painted
+        for (int x = 1; x <= 4; ++x) QCOMPARE(paintedPixel(shown, x, 0), Black);
+        for (int x = 5; x <= 12; ++x) QCOMPARE(paintedPixel(shown, x, 0), Green);
+        for (int x = 13; x <= 17; ++x) QCOMPARE(paintedPixel(shown, x, 3), Black);
+        QCOMPARE(paintedPixel(shown, 1, 4), Green);
+        QCOMPARE(paintedPixel(shown, 4, 7), Green);
+        QCOMPARE(paintedPixel(shown, 5, 4), Black);
+        QCOMPARE(paintedPixel(shown, 12, 11), Black);
+        QCOMPARE(paintedPixel(shown, 13, 12), Green);
+        QCOMPARE(paintedPixel(shown, 16, 15), Green);
+        QCOMPARE(paintedPixel(shown, 16, 16), Black);
+        QCOMPARE(paintedPixel(shown, 5, 19), Green);
+        QCOMPARE(paintedPixel(shown, 1, 20), Black);
+        // Outside the surface the picture is black, margins included.
+        QCOMPARE(paintedPixel(shown, 257, 0), Black);
+        QCOMPARE(paintedPixel(shown, 272, 136), Black);
+        QCOMPARE(paintedPixel(shown, 100, 130), Black);
+        // What is painted is exactly the surface the machine reads back.
+        for (int y = 0; y < ScreenSurface::Height; ++y)
+            for (int x = 0; x < ScreenSurface::Width; ++x)
+                QCOMPARE(static_cast<std::int32_t>(paintedPixel(shown, x, y)), form.machine().Surface.ReadPixel(x, y));
+
+        // Hidden and shown again, the picture is the same.
+        form.hide();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(renderPicture(form), shown);
+    }
+
+    void cancelSkipsTheLoadAndStillResets() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Machine& machine = form.machine();
+        placeProgram(machine, {0x6005, 0x1202}); // V0 := 5, then stay
+        machine.State.ProgramCounter = 0x300;
+        machine.Surface.FillRect(100, 100, 103, 103, LitColour);
+        bool nonNative = false;
+        answerDialog(QString(), &nonNative);
+        action(form, "OpenROM")->trigger();
+        QVERIFY(nonNative);
+        // The reset happened at once: screen cleared, counter back at 512.
+        QCOMPARE(machine.Surface.ReadPixel(100, 100), DarkColour);
+        QCOMPARE(machine.State.ProgramCounter, ProgramStart);
+        QVERIFY(runFor(form, 200));
+        QCOMPARE(static_cast<int>(machine.State.V[0]), 5);
+        QCOMPARE(static_cast<int>(machine.State.Memory[512]), 0x60); // memory kept
+    }
+
+    void aRefusedFileIsReportedAndDoesNotReset() {
+        const QString tooLong = dir_.filePath(QStringLiteral("too-long.ch8"));
+        {
+            QFile file(tooLong);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(8000, '\x12'));
+        }
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Machine& machine = form.machine();
+        machine.State.ProgramCounter = 0x300;
+        machine.Surface.FillRect(100, 100, 103, 103, LitColour);
+        QString reported;
+        answerDialog(tooLong);
+        // The box comes after the dialog has closed.
+        QTimer::singleShot(0, &form, [&] {
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                reported = box->text();
+                box->accept();
+            });
+        });
+        action(form, "OpenROM")->trigger();
+        QVERIFY2(reported.contains(QStringLiteral("too-long.ch8")), qPrintable(reported));
+        QCOMPARE(machine.State.ProgramCounter, std::uint32_t{0x300});
+        QCOMPARE(machine.Surface.ReadPixel(100, 100), LitColour);
+        QCOMPARE(static_cast<int>(machine.State.Memory[512]), 0);
+        QTest::qWait(50);
+        QVERIFY(!machine.RunActive());
+    }
+
+    void aDroppedFileIsOpened() {
+        const QString rom = writeRom(dir_, QStringLiteral("dropped.ch8"), DrawZero);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(rom)});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &drop);
+        QVERIFY(runFor(form, 200));
+        QCOMPARE(form.machine().Surface.ReadPixel(5, 0), LitColour);
+        QCOMPARE(form.machine().Surface.ReadPixel(1, 0), DarkColour);
+        QCOMPARE(form.machine().Surface.ReadPixel(1, 4), LitColour);
+
+        // Text is not a file: refused at the door.
+        QMimeData text;
+        text.setText(QStringLiteral("hello"));
+        QDragEnterEvent enterText(QPoint(50, 50), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        enterText.setAccepted(false);
+        QApplication::sendEvent(&form, &enterText);
+        QVERIFY(!enterText.isAccepted());
+    }
+
+    void pauseFromTheMenuStopsAndResumesTheProgram() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Machine& machine = form.machine();
+        placeProgram(machine, {0x7001, 0x1200}); // V0 counts up for ever
+        QAction* pause = action(form, "pausex");
+        int atPause = -1, whilePaused = -1, resumed = -1;
+        QTimer::singleShot(0, &form, [&] { machine.Reset_Click(); });
+        QTimer::singleShot(200, &form, [&] {
+            pause->trigger();
+            atPause = machine.State.V[0];
+        });
+        QTimer::singleShot(500, &form, [&] {
+            whilePaused = machine.State.V[0];
+            pause->trigger();
+        });
+        QVERIFY(runFor(form, 800, [&] { resumed = machine.State.V[0]; }));
+        QVERIFY(atPause > 0);
+        QCOMPARE(whilePaused, atPause);
+        QVERIFY(resumed != whilePaused);
+    }
+};
+
+QTEST_MAIN(OpenRomTest)
+#include "open_rom_test.moc"
