@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel::testing {
@@ -27,10 +28,16 @@ public:
         statusText = text;
         statusHistory.push_back(text);
     }
-    void setButtonCaption(int index, const std::string& text) override { captions[index] = text; }
+    void setButtonCaption(int index, const std::string& text) override {
+        captions[index] = text;
+        captionHistory.emplace_back(index, text);
+    }
     void surfaceChanged() override { ++surfaceChanges; }
     void requestRun() override { ++runRequests; }
-    void reportFault(const std::string& text) override { faults.push_back(text); }
+    void reportFault(const std::string& text) override {
+        faults.push_back(text);
+        if (onFault) onFault();
+    }
     void reportLoadError(const std::string& text) override { loadErrors.push_back(text); }
 
     // Run `event` inside yield number `yieldNumber`.
@@ -39,6 +46,8 @@ public:
     }
     // Run `event` inside every yield, after the scripted ones.
     std::function<void()> everyYield;
+    // Run inside reportFault, after the fault is recorded.
+    std::function<void()> onFault;
 
     // The native stack address of a local in the latest yield: equal values
     // mean equal stack depth at the point the host is entered.
@@ -53,6 +62,7 @@ public:
     std::string statusText;
     std::vector<std::string> statusHistory;
     std::map<int, std::string> captions;
+    std::vector<std::pair<int, std::string>> captionHistory;
     std::vector<Tone> tones;
     std::vector<std::string> faults;
     std::vector<std::string> loadErrors;
