@@ -1,0 +1,93 @@
+// The tone end to end: SDL's disk driver captures what Kestrel plays. FX18
+// with 60 gives one 600 ms tone of 500 Hz at the next tick; a new tone
+// replaces one still sounding.
+
+#include "app_test_support.h"
+#include "tone_player.h"
+
+#include <QTest>
+
+#include <vector>
+
+using namespace kestrel;
+using namespace kestrel::apptest;
+
+namespace {
+
+struct Burst {
+    qsizetype samples = 0; // non-silent samples
+    int cycles = 0;        // rising edges through zero
+};
+
+// Bursts of sound separated by at least 10 ms of silence.
+std::vector<Burst> bursts(const QByteArray& raw) {
+    const auto* samples = reinterpret_cast<const std::int16_t*>(raw.constData());
+    const qsizetype count = raw.size() / 2;
+    const qsizetype gap = TonePlayer::SampleRate / 100;
+    std::vector<Burst> found;
+    qsizetype silentRun = gap;
+    std::int16_t previous = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        const std::int16_t s = samples[i];
+        if (s == 0) {
+            ++silentRun;
+        } else {
+            if (silentRun >= gap) found.emplace_back();
+            silentRun = 0;
+            found.back().samples += 1;
+            if (s > 0 && previous <= 0) found.back().cycles += 1;
+        }
+        previous = s;
+    }
+    return found;
+}
+
+} // namespace
+
+class ToneTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString capture_;
+
+private slots:
+    void initTestCase() {
+        capture_ = dir_.filePath(QStringLiteral("tone.raw"));
+        qputenv("SDL_AUDIODRIVER", "disk");
+        qputenv("SDL_DISKAUDIOFILE", capture_.toLocal8Bit());
+    }
+
+    void soundTimerOf60GivesSixHundredMillisecondsOf500Hz() {
+        {
+            Form1 form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            // V0 := 60, ST := V0, then stay.
+            placeProgram(form.machine(), {0x603C, 0xF018, 0x1204});
+            QTimer::singleShot(0, &form, [&] { form.machine().Reset_Click(); });
+            QVERIFY(runFor(form, 1000));
+            QCOMPARE(static_cast<int>(form.machine().State.SoundTimer), 0);
+            // Then a long tone cut short by a new one: only the new one is heard.
+            form.tone(500, 600);
+            form.tone(500, 100);
+            QTest::qWait(400);
+        } // closing the device writes out the capture
+
+        QFile file(capture_);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const std::vector<Burst> heard = bursts(file.readAll());
+        QCOMPARE(heard.size(), std::size_t{2});
+        const double firstMs = 1000.0 * static_cast<double>(heard[0].samples) / TonePlayer::SampleRate;
+        const double secondMs = 1000.0 * static_cast<double>(heard[1].samples) / TonePlayer::SampleRate;
+        qInfo("FX18 60: %.1f ms, %d cycles; replaced tone: %.1f ms, %d cycles", firstMs, heard[0].cycles,
+              secondMs, heard[1].cycles);
+        QVERIFY2(firstMs >= 595 && firstMs <= 605, qPrintable(QString::number(firstMs)));
+        QVERIFY2(heard[0].cycles >= 298 && heard[0].cycles <= 302, qPrintable(QString::number(heard[0].cycles)));
+        // At most one device buffer of the long tone got out before it was replaced.
+        QVERIFY2(secondMs >= 95 && secondMs <= 125, qPrintable(QString::number(secondMs)));
+        const double hz = heard[1].cycles / (secondMs / 1000.0);
+        QVERIFY2(hz > 480 && hz < 520, qPrintable(QString::number(hz)));
+    }
+};
+
+QTEST_MAIN(ToneTest)
+#include "tone_test.moc"
