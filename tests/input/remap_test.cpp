@@ -1,0 +1,196 @@
+#include "support/rom_runner.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrel::testing {
+namespace {
+
+constexpr const char* Waiting = "Waiting for key...";
+
+// A click served while no run is active: the wait runs on the host's yields.
+class Remap : public ::testing::Test {
+protected:
+    RomRunner r;
+    MachineState& s = r.machine.State;
+    void clickThenPress(int index, int code) {
+        std::string labelDuring;
+        r.host.at(r.host.yields + 3, [&] { labelDuring = r.host.statusText; });
+        r.host.at(r.host.yields + 5, [this, code] { r.machine.Form_KeyDown(code); });
+        r.machine.Command1_Click(index);
+        EXPECT_EQ(labelDuring, Waiting);
+        EXPECT_EQ(r.host.statusText, "");
+    }
+};
+
+TEST_F(Remap, BindsTheNextKeyToEntryIndexPlusOneWithItsCaption) {
+    clickThenPress(0, 81); // "1" and Q
+    EXPECT_EQ(s.KeyMap[1], 81);
+    EXPECT_EQ(r.host.captions[0], "Q");
+    r.machine.Form_KeyDown(81);
+    EXPECT_EQ(s.KeyPressed, 1);
+    r.machine.Form_KeyUp();
+    r.machine.Form_KeyDown(103); // keypad 7 is bound to nothing now
+    EXPECT_EQ(s.KeyPressed, 0);
+}
+
+TEST_F(Remap, TheWaitYieldsIdlyAndIgnoresKeyUps) {
+    r.host.at(3, [&] { r.machine.Form_KeyUp(); });
+    r.host.at(40, [&] { r.machine.Form_KeyDown(65); });
+    r.machine.Command1_Click(3);
+    EXPECT_EQ(r.host.yields, 40u);
+    EXPECT_EQ(r.host.idleYields, 40u);
+    EXPECT_EQ(s.KeyMap[4], 65);
+}
+
+TEST_F(Remap, CaptionsAreTheKeysCharacterAsUtf8) {
+    struct Case {
+        int index, code;
+        const char* caption;
+    };
+    for (const Case& c : {Case{9, 96, "`"}, Case{8, 105, "i"}, Case{13, 13, "\u240D"}, Case{5, 38, "&"},
+                          Case{11, 106, "j"}, Case{12, 107, "k"}, Case{15, 110, "n"}, Case{10, 111, "o"},
+                          Case{7, 16, "\u2410"}, Case{6, 57, "9"}, Case{0, 0xC4, "\u00C4"},
+                          Case{1, 0x80, "\u20AC"}}) {
+        clickThenPress(c.index, c.code);
+        EXPECT_EQ(r.host.captions[c.index], c.caption) << "key " << c.code;
+        EXPECT_EQ(s.KeyMap[static_cast<std::size_t>(c.index + 1)], c.code);
+    }
+}
+
+TEST_F(Remap, PressingTheKeyAnotherEntryHoldsMakesADuplicate) {
+    clickThenPress(1, 105); // "2" and keypad 9 (entry 3)
+    EXPECT_EQ(s.KeyMap[2], 105);
+    EXPECT_EQ(s.KeyMap[3], 105);
+    EXPECT_EQ(r.host.captionHistory.size(), 1u);
+    EXPECT_EQ(r.host.captions[1], "i");
+    r.machine.Form_KeyUp();
+    r.machine.Form_KeyDown(105);
+    EXPECT_EQ(s.KeyPressed, 3);
+    r.machine.Form_KeyUp();
+    r.machine.Form_KeyDown(104); // keypad 8: bound to nothing now
+    EXPECT_EQ(s.KeyPressed, 0);
+}
+
+TEST_F(Remap, TheKeyThatEndsTheWaitPassesThroughTheOldMapFirst) {
+    clickThenPress(9, 100); // "0" and keypad 4
+    EXPECT_EQ(s.KeyPressed, 4);
+    EXPECT_EQ(s.KeyMap[10], 100);
+    EXPECT_EQ(r.host.captions[9], "d");
+    r.machine.Form_KeyUp();
+    r.machine.Form_KeyDown(100);
+    EXPECT_EQ(s.KeyPressed, 10); // entry 10 is above entry 4
+
+    clickThenPress(4, 101); // "5" and keypad 5 again
+    EXPECT_EQ(s.KeyMap[5], 101);
+    EXPECT_EQ(r.host.captions[4], "e");
+
+    clickThenPress(14, 109); // "C" and keypad subtract: entry 15 holds it already
+    EXPECT_EQ(s.KeyMap[15], 109);
+    EXPECT_EQ(r.host.captions[14], "m");
+}
+
+TEST_F(Remap, ASecondClickDuringAWaitIsWrittenFirstThenTheFirst) {
+    r.host.at(10, [&] { r.machine.Command1_Click(6); });
+    r.host.at(20, [&] { r.machine.Form_KeyDown(71); }); // G
+    r.machine.Command1_Click(2);
+    EXPECT_EQ(s.KeyMap[7], 71);
+    EXPECT_EQ(s.KeyMap[3], 71);
+    const std::vector<std::pair<int, std::string>> order = {{6, "G"}, {2, "G"}};
+    EXPECT_EQ(r.host.captionHistory, order);
+    EXPECT_EQ(r.host.statusText, "");
+    r.machine.Form_KeyDown(71);
+    EXPECT_EQ(s.KeyPressed, 7);
+}
+
+// Remaps clicked inside a running program: the run loop stands still.
+TEST_F(Remap, AClickInsideARunHoldsTheRunLoopUntilAKeyGoesDown) {
+    r.load({0x7101, 0x1200});
+    r.host.at(150, [&] { r.machine.Command1_Click(0); });
+    r.host.at(10150, [&] { r.machine.Form_KeyDown(90); });
+    int v1AtKey = -1;
+    r.host.at(10149, [&] { v1AtKey = s.V[1]; });
+    r.resetAndRun(10150 + 20 * 101);
+    EXPECT_EQ(v1AtKey, 1); // pass 1 only, then the wait from yield 150
+    EXPECT_EQ(s.KeyMap[1], 90);
+    EXPECT_GT(s.V[1], 5);
+}
+
+TEST_F(Remap, InsideFx0aItEndsTheWaitOnlyWithAKeyBoundBefore) {
+    r.load({0xF30A, 0x6401, 0x1204});
+    s.V[3] = 0xEE;
+    // Keypad 2 (entry 8) bound to entry 1: FX0A ends with the old entry number.
+    r.host.at(200, [&] { r.machine.Command1_Click(0); });
+    r.host.at(300, [&] { r.machine.Form_KeyDown(98); });
+    r.resetAndRun(1000);
+    EXPECT_EQ(s.KeyMap[1], 98);
+    EXPECT_EQ(s.V[3], 8);
+    EXPECT_EQ(s.V[4], 1);
+    EXPECT_EQ(r.host.statusText, "");
+
+    // An unbound key (Q) ends the remap only; FX0A goes on waiting.
+    s.V[3] = 0xEE;
+    s.V[4] = 0;
+    const std::uint64_t base = r.host.yields;
+    r.host.at(base + 200, [&] { r.machine.Command1_Click(1); });
+    r.host.at(base + 300, [&] { r.machine.Form_KeyDown(81); });
+    std::string labelAfterRemap;
+    r.host.at(base + 400, [&] { labelAfterRemap = r.host.statusText; });
+    r.host.at(base + 500, [&] { r.machine.Form_KeyDown(81); }); // now bound, to entry 2
+    r.resetAndRun(1000);
+    EXPECT_EQ(s.KeyMap[2], 81);
+    EXPECT_EQ(labelAfterRemap, ""); // the remap emptied it, though FX0A still waits
+    EXPECT_EQ(s.V[3], 2);
+    EXPECT_EQ(s.V[4], 1);
+}
+
+TEST_F(Remap, ANewRunDuringTheWaitBindsNothingAndEmptiesTheLabel) {
+    r.load({0x7101, 0x1200});
+    r.host.at(150, [&] { r.machine.Command1_Click(4); });
+    r.host.at(400, [&] { r.machine.Reset_Click(); });
+    r.host.at(500, [&] { r.machine.Form_KeyDown(65); });
+    r.resetAndRun(2000);
+    EXPECT_EQ(s.KeyMap[5], 101);
+    EXPECT_TRUE(r.host.captions.empty());
+    EXPECT_EQ(r.host.statusText, "");
+    EXPECT_GT(s.V[1], 5); // the new run ran
+}
+
+// A click while no run is active, with a Reset chosen inside its wait: the
+// run must not start beneath the button's handler, but once it has returned.
+TEST_F(Remap, AResetInsideAnIdleWaitRunsOnlyAfterTheWaitUnwinds) {
+    r.load({0x6177, 0x1202});
+    bool activeInside = true;
+    std::uint64_t yieldsInsideDriver = 0;
+    r.host.at(10, [&] {
+        r.machine.Reset_Click();
+        EXPECT_EQ(r.host.runRequests, 1);
+        const std::uint64_t before = r.host.yields;
+        r.machine.RunDriver(); // the posted call, delivered inside the wait's yield
+        yieldsInsideDriver = r.host.yields - before;
+        activeInside = r.machine.RunActive();
+    });
+    r.host.at(20, [&] { r.machine.Form_KeyDown(65); });
+    r.machine.Command1_Click(3);
+    EXPECT_EQ(yieldsInsideDriver, 0u);
+    EXPECT_FALSE(activeInside);
+    EXPECT_EQ(r.host.runRequests, 2); // asked again
+    EXPECT_EQ(s.V[1], 0);
+    EXPECT_EQ(s.KeyMap[4], 100); // the reset ended the wait: nothing bound
+    EXPECT_EQ(r.host.yields, 10u);
+    EXPECT_EQ(r.host.statusText, "");
+
+    r.stopAt(r.host.yields + 500);
+    r.machine.RunDriver();
+    EXPECT_EQ(s.V[1], 0x77);
+}
+
+TEST_F(Remap, ExitDuringAWaitBindsNothing) {
+    r.host.at(10, [&] { r.machine.EndAllRuns(); });
+    r.host.at(11, [&] { r.machine.Form_KeyDown(65); });
+    r.machine.Command1_Click(0);
+    EXPECT_EQ(r.host.yields, 10u);
+    EXPECT_EQ(s.KeyMap[1], 103);
+}
+
+} // namespace
+} // namespace kestrel::testing
