@@ -109,6 +109,11 @@ void Form1::buildControls() {
     timer1_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, [this] { machine_.Timer1_Timer(); });
 
+    releaseTimer_.setSingleShot(true);
+    releaseTimer_.setInterval(10);
+    releaseTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&releaseTimer_, &QTimer::timeout, this, &Form1::flushRelease);
+
     picture_->setFocus();
 }
 
@@ -218,18 +223,44 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (key->isAutoRepeat()) return true;
     const int code = TranslateKey(key->key(), key->modifiers());
     if (code == 0) return true;
+    const quint32 scanCode = key->nativeScanCode();
     if (type == QEvent::KeyPress) {
+        if (pendingRelease_.active) {
+            if (scanCode == pendingRelease_.scanCode && key->timestamp() == pendingRelease_.timestamp) {
+                // The second half of a repeat: the key never went up.
+                pendingRelease_.active = false;
+                releaseTimer_.stop();
+                return true;
+            }
+            flushRelease();
+        }
         machine_.Form_KeyDown(code);
+    } else if (scanCode != 0) {
+        // A key of the real keyboard: it may be the first half of a repeat.
+        flushRelease();
+        pendingRelease_ = {true, scanCode, key->timestamp()};
+        releaseTimer_.start();
     } else {
         machine_.Form_KeyUp();
     }
     return true;
 }
 
+void Form1::flushRelease() {
+    if (!pendingRelease_.active) return;
+    pendingRelease_.active = false;
+    releaseTimer_.stop();
+    machine_.Form_KeyUp();
+}
+
 bool Form1::event(QEvent* event) {
     // A key released while another window has the focus sends no key-up
     // here; losing the focus counts as one.
-    if (event->type() == QEvent::WindowDeactivate) machine_.Form_KeyUp();
+    if (event->type() == QEvent::WindowDeactivate) {
+        pendingRelease_.active = false;
+        releaseTimer_.stop();
+        machine_.Form_KeyUp();
+    }
     return QMainWindow::event(event);
 }
 

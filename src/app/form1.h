@@ -73,6 +73,7 @@ private:
     void buildMenus();
     void Form_Load();
     void openFile(const QString& fileName);
+    void flushRelease();
 
     TonePlayer tonePlayer_; // opened before anything can ask for a tone
     Machine machine_;
@@ -80,6 +81,17 @@ private:
     std::array<QPushButton*, KeypadKeys> buttons_{};
     QLabel* label_ = nullptr;
     QTimer timer1_;
+
+    // X11 repeats a held key as release/press pairs with one timestamp, and
+    // Qt does not always mark them. A real key release waits briefly here so
+    // that the press of such a pair can cancel it.
+    struct PendingRelease {
+        bool active = false;
+        quint32 scanCode = 0;
+        quint64 timestamp = 0;
+    };
+    PendingRelease pendingRelease_;
+    QTimer releaseTimer_;
 };
 
 } // namespace kestrel

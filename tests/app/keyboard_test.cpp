@@ -187,6 +187,42 @@ private slots:
         QCOMPARE(state.KeyPressed, 0);
     }
 
+    // Real X11 events carry scan codes and server timestamps; a repeat that
+    // Qt left unmarked is a release and a press with one timestamp.
+    void unmarkedX11RepeatPairsAreIgnored() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const MachineState& state = form.machine().State;
+        const auto x11Key = [&](QEvent::Type type, quint64 time) {
+            QKeyEvent event(type, Qt::Key_5, Qt::KeypadModifier, 84, 0xFFB5, 0x10, QStringLiteral("5"));
+            event.setTimestamp(time);
+            QApplication::sendEvent(&form, &event);
+        };
+        x11Key(QEvent::KeyPress, 1000);
+        QCOMPARE(state.KeyPressed, 5);
+        for (quint64 t = 1500; t < 1700; t += 40) {
+            x11Key(QEvent::KeyRelease, t);
+            x11Key(QEvent::KeyPress, t);
+            QTest::qWait(15);
+            QCOMPARE(state.KeyPressed, 5);
+        }
+        form.machine().State.LastKeyCode = 0;
+        QTest::qWait(30);
+        QCOMPARE(static_cast<int>(state.LastKeyCode), 0); // no press got through either
+        x11Key(QEvent::KeyRelease, 2000); // a real release
+        QTRY_COMPARE_WITH_TIMEOUT(state.KeyPressed, 0, 500);
+        // A release followed by another key's press: the release comes first.
+        x11Key(QEvent::KeyPress, 3000);
+        x11Key(QEvent::KeyRelease, 3100);
+        QKeyEvent other(QEvent::KeyPress, Qt::Key_4, Qt::KeypadModifier, 83, 0xFFB4, 0x10, QStringLiteral("4"));
+        other.setTimestamp(3100);
+        QApplication::sendEvent(&form, &other);
+        QCOMPARE(state.KeyPressed, 4);
+        QTest::qWait(30);
+        QCOMPARE(state.KeyPressed, 4);
+    }
+
     void aKeyHeldWhenARemapStartsDoesNotEndIt() {
         Form1 form;
         form.show();
