@@ -27,10 +27,13 @@ run: deps build
 test: deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The core tests under AddressSanitizer and UndefinedBehaviorSanitizer; the
+# window and the benchmarks are not built there.
 test-asan: deps
-	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DKESTREL_SANITIZE=ON -DKESTREL_BUILD_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS) -L core
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DKESTREL_SANITIZE=ON -DKESTREL_BUILD_APP=OFF -DKESTREL_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS) --target core_tests
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS) -L core
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

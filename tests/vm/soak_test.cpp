@@ -32,8 +32,12 @@ using namespace kestrel;
 
 #ifdef KESTREL_SOAK_SANITIZED
 constexpr std::uint64_t Instructions = 1'000'000; // the sanitizers make each one ~10x dearer
+// AddressSanitizer keeps freed blocks in quarantine, so resident memory rises
+// by a few megabytes before it levels off; leaks are its own to report.
+constexpr long ResidentGrowthLimitKb = 8 * 1024;
 #else
 constexpr std::uint64_t Instructions = 10'000'000;
+constexpr long ResidentGrowthLimitKb = 256;
 #endif
 // Every pass of the run loop yields 100 times, plus once in most handlers.
 constexpr std::uint64_t YieldsPerInstructionAtMost = 101;
@@ -203,7 +207,8 @@ TEST(Soak, ResetsServedInsideRunsKeepMemoryAndStackFlat) {
     // Most runs end at a Reset served inside them, not at a fault.
     EXPECT_LT(restartsAfterFaults, static_cast<int>(host.resetsInsideRuns));
     EXPECT_EQ(host.deepest, host.deepestEarly) << "the native stack grew after the first tenth of the resets";
-    EXPECT_LE(host.residentPeak - host.residentEarly, 256) << "resident memory grew by more than 256 kB";
+    EXPECT_LE(host.residentPeak - host.residentEarly, ResidentGrowthLimitKb)
+        << "resident memory grew after the first tenth of the resets";
 }
 
 } // namespace
