@@ -87,6 +87,34 @@ TEST_F(Sprites, DigitZeroAtTenFiveHasItsFirstBlockAtDevice45And20) {
     EXPECT_EQ(s.V[15], 1);
 }
 
+// Only the top-left device pixel of a block tells whether it is lit; any
+// colour but LitColour there reads as dark.
+TEST_F(Sprites, CollisionIsReadFromTheBlocksTopLeftPixelOnly) {
+    sprite({0xE0});
+    s.V[0] = 0;
+    r.host.at(1, [&] { // the opening yield of 6100, before the sprite
+        r.machine.Surface.FillRect(1, 0, 1, 0, LitColour);     // (0,0): top-left pixel only
+        r.machine.Surface.FillRect(6, 0, 8, 3, LitColour);     // (1,0): all but its top-left
+        r.machine.Surface.FillRect(9, 0, 9, 0, 0xFF0000);      // (2,0): red
+    });
+    r.load({0x6100, 0xD001, 0x1204});
+    r.resetAndRunPasses(3);
+    EXPECT_EQ(s.V[15], 1);
+    EXPECT_TRUE(blockIs(0, 0, DarkColour));
+    EXPECT_TRUE(blockIs(1, 0, LitColour));
+    EXPECT_TRUE(blockIs(2, 0, LitColour));
+}
+
+TEST_F(Sprites, ABlockLitOnlyAwayFromItsCornerDoesNotCollide) {
+    sprite({0x80});
+    s.V[0] = 0;
+    r.host.at(1, [&] { r.machine.Surface.FillRect(2, 0, 4, 3, LitColour); });
+    r.load({0x6100, 0xD001, 0x1204});
+    r.resetAndRunPasses(3);
+    EXPECT_EQ(s.V[15], 0);
+    EXPECT_TRUE(blockIs(0, 0, LitColour));
+}
+
 TEST_F(Sprites, ZeroRowsTouchNothingAndClearAnEarlierFlag) {
     sprite({0x00, 0x00, 0x00});
     s.V[15] = 1;
@@ -133,9 +161,12 @@ TEST_F(Sprites, ASpriteWhollyBeyondTheSurfaceDrawsNothingAndNeverCollides) {
     s.V[2] = 64;
     s.V[3] = 32;
     s.V[0] = 0;
-    r.execute({0xD102, 0xD102, 0xD202, 0xD202, 0xD032, 0xD032});
-    for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos);
-    EXPECT_EQ(s.V[15], 0);
+    for (std::uint16_t word : {0xD102, 0xD202, 0xD032, 0xD232}) {
+        r.execute({word});
+        for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos) << std::hex << word;
+        r.execute({word, word});
+        EXPECT_EQ(s.V[15], 0) << std::hex << word;
+    }
 }
 
 // VF is cleared before the coordinates are read, and they are read again

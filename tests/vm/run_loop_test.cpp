@@ -102,5 +102,16 @@ TEST(RunLoop, TheFetchLimitStopsTheRunWithAMessageAndResetStartsAgain) {
     EXPECT_TRUE(r.machine.LastFault().empty());
 }
 
+TEST(RunLoop, AFetchAt8192WouldReadPastMemoryAndStopsTheRun) {
+    RomRunner r;
+    r.state().V[0] = 0xFF;
+    r.load({0xBFFF}); // to 4350, even, so the walk reaches 8192
+    r.resetAndRun(1'000'000);
+    EXPECT_EQ(r.state().ProgramCounter, 8192u);
+    ASSERT_EQ(r.host.faults.size(), 1u);
+    EXPECT_NE(r.host.faults[0].find("8192"), std::string::npos) << r.host.faults[0];
+    EXPECT_NE(r.host.faults[0].find("8193"), std::string::npos) << r.host.faults[0];
+}
+
 } // namespace
 } // namespace kestrel::testing

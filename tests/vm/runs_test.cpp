@@ -70,6 +70,23 @@ TEST(Runs, AResetInsideARunIsStartedByTheActiveDriverWithoutAskingTheHost) {
     EXPECT_EQ(r.machine.RunGeneration(), 3u);
 }
 
+// The host may deliver a posted driver call inside a yield of the active run.
+TEST(Runs, ADriverCallInsideARunReturnsAtOnceAndTheRunGoesOn) {
+    RomRunner r;
+    r.load({0x7101, 0x1200});
+    std::uint64_t yieldsInside = 1;
+    r.host.at(150, [&] {
+        const std::uint64_t before = r.host.yields;
+        r.machine.Reset_Click();
+        r.machine.RunDriver();
+        yieldsInside = r.host.yields - before;
+    });
+    r.resetAndRunPasses(10);
+    EXPECT_EQ(yieldsInside, 0u);
+    EXPECT_EQ(r.host.runRequests, 1);
+    EXPECT_GE(r.state().V[1], 4); // the new run, started by the outer driver
+}
+
 // A fault is reported once the run has unwound, from the driver itself.
 TEST(Runs, AFaultIsReportedAfterTheRunHasUnwound) {
     RomRunner r;
