@@ -1,4 +1,5 @@
 #include "support/rom_runner.h"
+#include "support/temp_file.h"
 
 #include <gtest/gtest.h>
 
@@ -74,10 +75,18 @@ TEST(Reset, APausedMachineStaysPausedAt512AcrossResetAndOpenRom) {
     EXPECT_EQ(r.state().ProgramCounter, 512u);
     EXPECT_EQ(r.state().V[1], 0);
 
+    TempFile rom({0x62, 0x66});
+    r.stopAt(r.host.yields + 500);
+    r.machine.OpenRom(rom.path());
+    r.machine.RunDriver();
+    EXPECT_TRUE(r.state().Paused);
+    EXPECT_EQ(r.state().ProgramCounter, 512u);
+    EXPECT_EQ(r.state().V[2], 0);
+
     // Pause chosen again: the program goes on from where it stands.
     r.machine.pausex_Click();
     r.resetAndRunPasses(1);
-    EXPECT_EQ(r.state().V[1], 0x55);
+    EXPECT_EQ(r.state().V[2], 0x66);
 }
 
 TEST(Reset, ARestartedProgramInheritsTheOldRunsRegisters) {
