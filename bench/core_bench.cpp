@@ -350,7 +350,7 @@ void BM_SpriteAll120BitsClearThenLit(benchmark::State& state) {
     }
     if (machine.State.V[15] != 1) state.SkipWithError("the second draw did not collide");
     state.SetItemsProcessed(state.iterations() * 2);
-    state.counters["per_draw_ns"] =
+    state.counters["per_draw"] =
         benchmark::Counter(static_cast<double>(state.iterations()) * 2,
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
