@@ -166,6 +166,10 @@ void BM_WindowSpinRate(benchmark::State& state) {
             ended = true;
         });
         while (!ended || form.machine().RunActive()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (yieldsAtEnd == 0) {
+            state.SkipWithError("the ROM did not run: no yield reached the host");
+            break;
+        }
         const double seconds = std::chrono::duration<double>(last - form.first).count();
         const double passes = static_cast<double>(yieldsAtEnd) / 101.0;
         instructionsPerSecond = passes / seconds;
