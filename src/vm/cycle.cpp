@@ -35,7 +35,8 @@ namespace {
 bool Machine::getopcode() {
     const std::uint32_t pc = State.ProgramCounter;
     if (pc > LastAddress - 1) [[unlikely]] {
-        stopRun(fetchOutsideMemory(pc));
+        // Out of line, string and all, so the fetch needs no stack frame.
+        [this, pc]() __attribute__((cold, noinline)) { stopRun(fetchOutsideMemory(pc)); }();
         return false;
     }
     const std::uint8_t b1 = State.Memory[pc];
