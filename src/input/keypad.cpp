@@ -2,11 +2,20 @@
 
 namespace kestrel {
 
-namespace {
 // Made once: the text is too long to live inside a string object, and a wait
 // for a key must not allocate each time it begins.
-const std::string WaitingText = "Waiting for key...";
-} // namespace
+const std::string Machine::WaitingText = "Waiting for key...";
+
+void Machine::beginKeyWait() {
+    ++keyWaits_;
+    host_.setStatusText(WaitingText);
+}
+
+// An abandoned wait leaves the label to the new run, which empties it.
+void Machine::endKeyWait(bool completed) {
+    --keyWaits_;
+    if (completed) host_.setStatusText(keyWaits_ > 0 ? WaitingText : std::string());
+}
 
 // VX is compared with the keypad key number as it stands: 0 asks whether no
 // key is held, and 17 or more never matches.
@@ -23,12 +32,12 @@ void Machine::SkipIfKeyNotPressed() {
 void Machine::WaitForKeyPress() {
     const std::uint64_t run = handlerRun_;
     State.KeyPressed = 0;
-    host_.setStatusText(WaitingText);
+    beginKeyWait();
     while (State.KeyPressed == 0) {
-        if (!idleYieldFor(run)) return;
+        if (!idleYieldFor(run)) return endKeyWait(false);
     }
     VX() = static_cast<std::uint8_t>(State.KeyPressed);
-    host_.setStatusText("");
+    endKeyWait(true);
 }
 
 } // namespace kestrel

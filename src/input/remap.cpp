@@ -14,7 +14,7 @@ void Machine::Command1_Click(int Index) {
     const bool idle = driverDepth_ == 0;
     if (idle) ++idleWaits_;
     State.LastKeyCode = 0;
-    host_.setStatusText("Waiting for key...");
+    beginKeyWait();
     bool keyArrived = true;
     while (State.LastKeyCode == 0) {
         if (!idleYieldFor(generation)) {
@@ -23,10 +23,10 @@ void Machine::Command1_Click(int Index) {
         }
     }
     if (idle) --idleWaits_;
-    if (!keyArrived) return;
+    if (!keyArrived) return endKeyWait(false);
     State.KeyMap[static_cast<std::size_t>(Index + 1)] = static_cast<std::uint8_t>(State.LastKeyCode);
     host_.setButtonCaption(Index, KeyCaption(State.LastKeyCode));
-    host_.setStatusText("");
+    endKeyWait(true);
 }
 
 } // namespace kestrel

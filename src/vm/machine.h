@@ -115,6 +115,12 @@ private:
     }
     bool handlerStillCurrent() const { return runGeneration_ == handlerRun_; }
 
+    // The status label while FX0A or a remap button waits for a key. A wait
+    // that ends empties it only when no other wait goes on beneath it.
+    static const std::string WaitingText;
+    void beginKeyWait();
+    void endKeyWait(bool completed);
+
     // Stop the run at a bad access: nothing of it continues, and the driver
     // reports the message once the run has unwound.
     void stopRun(const std::string& what);
@@ -135,6 +141,7 @@ private:
     bool runWanted_ = false;
     int driverDepth_ = 0;
     int idleWaits_ = 0; // remap waits entered while no run was active
+    int keyWaits_ = 0;  // FX0A and remap waits now on the stack
     std::uint32_t instructionAddress_ = 0;
     std::string pendingFault_;
     std::string lastFault_;
