@@ -48,14 +48,27 @@ struct Event {
     std::int16_t argument;
 };
 
-// Builds an input with zero registers, PC 512 and no events around a ROM.
+// A starting state other than zero registers, I = 0, PC 512 and an empty stack.
+struct Start {
+    std::uint32_t index = 0;
+    std::uint16_t pc = 512;
+    std::uint16_t stackDepth = 0;
+    std::uint8_t vAll = 0; // every V register
+};
+
+// Builds an input around a ROM.
 inline std::vector<std::uint8_t> SeedFromRom(const std::vector<std::uint8_t>& rom,
                                             const std::vector<Event>& events = {},
-                                            const std::vector<std::uint8_t>& second = {}) {
+                                            const std::vector<std::uint8_t>& second = {},
+                                            const Start& start = {}) {
     std::vector<std::uint8_t> out(HeaderSize, 0);
-    out[20] = 0x00;
-    out[21] = 0x02; // PC 512
-    out[27] = 2;    // start where a reset would
+    for (int i = 0; i < 16; ++i) out[static_cast<std::size_t>(i)] = start.vAll;
+    for (int i = 0; i < 4; ++i) out[16 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(start.index >> (8 * i));
+    out[20] = static_cast<std::uint8_t>(start.pc & 0xFF);
+    out[21] = static_cast<std::uint8_t>(start.pc >> 8);
+    out[22] = static_cast<std::uint8_t>(start.stackDepth & 0xFF);
+    out[23] = static_cast<std::uint8_t>(start.stackDepth >> 8);
+    out[27] = start.pc == 512 ? 2 : 0; // bit 1: start where a reset would
     out[28] = static_cast<std::uint8_t>(events.size());
     for (const Event& e : events) {
         out.push_back(static_cast<std::uint8_t>(e.gap & 0xFF));

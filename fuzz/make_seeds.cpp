@@ -109,6 +109,18 @@ void WriteHandMade(const std::filesystem::path& dir) {
                                   0x32FF, 0x1208, 0xC3FF, 0x8344, 0x8F36, 0x8F0E, 0x120A}),
                            {{300, EventKind::OpenRom, 2}, {300, EventKind::OpenRom, 3}, {300, EventKind::OpenRom, 1},
                             {300, EventKind::Tick, 0}, {300, EventKind::Exit, 0}, {300, EventKind::Reset, 0}}));
+    // The last addresses of memory and the stack's ends, reached at once from
+    // the starting state: every block instruction with I just below 8192,
+    // fetches at 8190 and 8191, and a call and a return at the stack's ends.
+    using kestrel::fuzz::Start;
+    for (std::uint16_t op : {0xFF55, 0xFF65, 0xF033, 0xD00F}) {
+        for (std::uint32_t index : {8178u, 8185u, 8190u, 8192u})
+            Write(dir, SeedFromRom(Words({op, 0x1200}), {}, {}, Start{index, 512, 0, 0x99}));
+    }
+    Write(dir, SeedFromRom(Words({0x1200}), {}, {}, Start{0, 8190, 0, 0}));
+    Write(dir, SeedFromRom(Words({0x1200}), {}, {}, Start{0, 8191, 0, 0}));
+    Write(dir, SeedFromRom(Words({0x2200}), {}, {}, Start{0, 512, 256, 0}));
+    Write(dir, SeedFromRom(Words({0x00EE}), {}, {}, Start{0, 512, 1, 0}));
     // Open ROM of an image one byte too long.
     Write(dir, SeedFromRom(Words({0x1200}), {{300, EventKind::OpenRom, 0}}, Bytes(7682, 0x12)));
 }
