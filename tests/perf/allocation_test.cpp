@@ -3,7 +3,7 @@
 // makes goes through the replaced operator new below and is counted while
 // the counter is on.
 
-#include "vm/host.h"
+#include "support/silent_host.h"
 #include "vm/machine.h"
 
 #include <gtest/gtest.h>
@@ -124,7 +124,7 @@ const std::vector<std::uint16_t> EveryKind = {
 // A Host that does nothing of its own. Inside its yields the test plays the
 // desktop: a timer tick now and then, and a key pressed while the machine
 // waits for one (released at the next yield), so that FX0A completes.
-class DesktopHost : public Host {
+class DesktopHost : public testing::SilentHost {
 public:
     Machine* machine = nullptr;
     std::uint64_t yields = 0;
@@ -146,13 +146,6 @@ public:
         ++yields;
     }
     void tone(int, int) override { ++tones; }
-    void stopTone() override {}
-    void setStatusText(const std::string&) override {}
-    void setButtonCaption(int, const std::string&) override {}
-    void surfaceChanged() override {}
-    void requestRun() override {}
-    void reportFault(const std::string&) override {}
-    void reportLoadError(const std::string&) override {}
 
     int tones = 0;
 
