@@ -3,6 +3,7 @@
 // Open ROM of a fresh random program): resident memory and the native stack
 // depth at the yields must stay flat however many runs are abandoned.
 
+#include "support/silent_host.h"
 #include "vm/machine.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +87,7 @@ void FreshStart(Machine& machine) {
 
 // A host that does next to nothing: it counts yields, serves the soak's few
 // events and notes the stack depth.
-class SoakHost : public Host {
+class SoakHost : public kestrel::testing::SilentHost {
 public:
     Machine* machine = nullptr;
     std::mt19937 rng{20261208};
@@ -107,12 +108,6 @@ public:
     long residentPeak = 0;
 
     void yield() override { serve(); }
-    void tone(int, int) override {}
-    void stopTone() override {}
-    void setStatusText(const std::string&) override {}
-    void setButtonCaption(int, const std::string&) override {}
-    void surfaceChanged() override {}
-    void requestRun() override {}
     void reportFault(const std::string&) override { ++faults; }
     void reportLoadError(const std::string& text) override { ADD_FAILURE() << text; }
 
