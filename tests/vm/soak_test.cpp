@@ -3,6 +3,7 @@
 // Open ROM of a fresh random program): resident memory and the native stack
 // depth at the yields must stay flat however many runs are abandoned.
 
+#include "support/process_stats.h"
 #include "support/silent_host.h"
 #include "vm/machine.h"
 
@@ -30,6 +31,8 @@
 namespace {
 
 using namespace kestrel;
+using kestrel::testing::FrameAddress;
+using kestrel::testing::ResidentKilobytes;
 
 #ifdef KESTREL_SOAK_SANITIZED
 constexpr std::uint64_t Instructions = 1'000'000; // the sanitizers make each one ~10x dearer
@@ -45,17 +48,6 @@ constexpr std::uint64_t YieldsPerInstructionAtMost = 101;
 constexpr std::uint64_t ResetEvery = 200'000; // yields: about 2000 instructions
 constexpr std::uint64_t KeyEvery = 7'919;     // yields: ends any wait for a key
 
-long ResidentKilobytes() {
-    long size = 0;
-    long resident = 0;
-    std::FILE* f = std::fopen("/proc/self/statm", "r");
-    if (f == nullptr) return -1;
-    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = -1;
-    std::fclose(f);
-    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
-}
-
-std::uintptr_t FrameAddress() { return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)); }
 
 // Random instruction words, but no calls or returns: the stack depth that
 // survives Reset would otherwise fill and stop every later run at once. The
