@@ -198,13 +198,8 @@ void Form1::requestRun() {
     QMetaObject::invokeMethod(this, [this] { machine_.RunDriver(); }, Qt::QueuedConnection);
 }
 
-void Form1::reportFault(const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrel"), QString::fromStdString(text),
-                    QMessageBox::Ok, this);
-    box.exec();
-}
-
-void Form1::reportLoadError(const std::string& text) {
+// A stopped run and a refused file are told alike: a modal box with OK.
+void Form1::showWarning(const std::string& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrel"), QString::fromStdString(text),
                     QMessageBox::Ok, this);
     box.exec();

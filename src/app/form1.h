@@ -58,8 +58,8 @@ public:
     void setButtonCaption(int index, const std::string& utf8Text) override;
     void surfaceChanged() override { picture_->markChanged(); }
     void requestRun() override;
-    void reportFault(const std::string& text) override;
-    void reportLoadError(const std::string& text) override;
+    void reportFault(const std::string& text) override { showWarning(text); }
+    void reportLoadError(const std::string& text) override { showWarning(text); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -73,6 +73,7 @@ private:
     void buildMenus();
     void Form_Load();
     void openFile(const QString& fileName);
+    void showWarning(const std::string& text);
     void flushRelease();
 
     TonePlayer tonePlayer_; // opened before anything can ask for a tone
