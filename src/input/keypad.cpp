@@ -7,14 +7,20 @@ namespace kestrel {
 const std::string Machine::WaitingText = "Waiting for key...";
 
 void Machine::beginKeyWait() {
+    if (keyWaitsRun_ != runGeneration_) {
+        keyWaitsRun_ = runGeneration_;
+        keyWaits_ = 0;
+    }
     ++keyWaits_;
     host_.setStatusText(WaitingText);
 }
 
-// An abandoned wait leaves the label to the new run, which empties it.
+// An abandoned wait leaves the label to the new run, which emptied it; a wait
+// that ends keeps the text only while another wait of its run goes on.
 void Machine::endKeyWait(bool completed) {
+    if (!completed) return;
     --keyWaits_;
-    if (completed) host_.setStatusText(keyWaits_ > 0 ? WaitingText : std::string());
+    host_.setStatusText(keyWaits_ > 0 ? WaitingText : std::string());
 }
 
 // VX is compared with the keypad key number as it stands: 0 asks whether no

@@ -8,12 +8,21 @@ namespace kestrel {
 // nothing bound.
 void Machine::Command1_Click(int Index) {
     if (Index < 0 || Index >= KeypadKeys) return;
+    const auto button = static_cast<std::size_t>(Index);
     const std::uint64_t generation = runGeneration_;
+    State.LastKeyCode = 0;
+    // This button already waits in this run: a second wait inside it would
+    // bind the same key to the same entry, so the running wait takes the key
+    // and repeated clicks cannot deepen the stack.
+    if (buttonWaits_[button] == generation) {
+        host_.setStatusText(WaitingText);
+        return;
+    }
     // A wait entered while no run is active sits beneath any run the driver
     // would start; the driver waits for it to unwind.
     const bool idle = driverDepth_ == 0;
     if (idle) ++idleWaits_;
-    State.LastKeyCode = 0;
+    buttonWaits_[button] = generation;
     beginKeyWait();
     bool keyArrived = true;
     while (State.LastKeyCode == 0) {
@@ -22,9 +31,10 @@ void Machine::Command1_Click(int Index) {
             break;
         }
     }
+    buttonWaits_[button].reset();
     if (idle) --idleWaits_;
     if (!keyArrived) return endKeyWait(false);
-    State.KeyMap[static_cast<std::size_t>(Index + 1)] = static_cast<std::uint8_t>(State.LastKeyCode);
+    State.KeyMap[button + 1] = static_cast<std::uint8_t>(State.LastKeyCode);
     host_.setButtonCaption(Index, KeyCaption(State.LastKeyCode));
     endKeyWait(true);
 }

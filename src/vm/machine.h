@@ -5,7 +5,9 @@
 #include "vm/machine_state.h"
 #include "vm/random_source.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kestrel {
@@ -141,7 +143,12 @@ private:
     bool runWanted_ = false;
     int driverDepth_ = 0;
     int idleWaits_ = 0; // remap waits entered while no run was active
-    int keyWaits_ = 0;  // FX0A and remap waits now on the stack
+    // FX0A and remap waits of the run keyWaitsRun_ now on the stack; waits
+    // of abandoned runs beneath them no longer count.
+    int keyWaits_ = 0;
+    std::uint64_t keyWaitsRun_ = 0;
+    // The generation in which each remap button's wait began, while it waits.
+    std::array<std::optional<std::uint64_t>, KeypadKeys> buttonWaits_{};
     std::uint32_t instructionAddress_ = 0;
     std::string pendingFault_;
     std::string lastFault_;

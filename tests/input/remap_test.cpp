@@ -102,6 +102,41 @@ TEST_F(Remap, ASecondClickDuringAWaitIsWrittenFirstThenTheFirst) {
     EXPECT_EQ(s.KeyPressed, 7);
 }
 
+// Clicks on a button that already waits start no wait inside it: the stack
+// stays as deep as for one click, an earlier key-down is still thrown away,
+// and the result is what nested waits would give.
+TEST_F(Remap, RepeatedClicksOnAWaitingButtonShareItsWait) {
+    std::uintptr_t firstWaitDepth = 0;
+    r.host.at(2, [&] { firstWaitDepth = r.host.yieldStackAddress; });
+    r.host.at(10, [&] {
+        r.machine.Form_KeyDown(81); // Q, then a click before the wait looks
+        r.machine.Command1_Click(2);
+    });
+    for (std::uint64_t y = 11; y < 5011; ++y) r.host.at(y, [&] { r.machine.Command1_Click(2); });
+    r.host.at(5020, [&] { r.machine.Form_KeyDown(71); }); // G
+    r.machine.Command1_Click(2);
+    EXPECT_EQ(r.host.deepestYieldStackAddress, firstWaitDepth);
+    EXPECT_EQ(s.KeyMap[3], 71);
+    const std::vector<std::pair<int, std::string>> once = {{2, "G"}};
+    EXPECT_EQ(r.host.captionHistory, once);
+    EXPECT_EQ(r.host.statusText, "");
+    EXPECT_EQ(r.host.statusHistory.back(), "");
+}
+
+// A wait that a Reset abandoned does not count: the click after it waits
+// anew, for the new run, and binds.
+TEST_F(Remap, AClickAfterAResetWaitsAnewOnTheSameButton) {
+    r.host.at(10, [&] {
+        r.machine.Reset_Click();
+        r.machine.Command1_Click(2);
+    });
+    r.host.at(20, [&] { r.machine.Form_KeyDown(71); });
+    r.machine.Command1_Click(2);
+    EXPECT_EQ(s.KeyMap[3], 71);
+    EXPECT_EQ(r.host.captions[2], "G");
+    EXPECT_EQ(r.host.statusText, "");
+}
+
 // Remaps clicked inside a running program: the run loop stands still.
 TEST_F(Remap, AClickInsideARunHoldsTheRunLoopUntilAKeyGoesDown) {
     r.load({0x7101, 0x1200});
