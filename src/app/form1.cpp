@@ -1,13 +1,10 @@
 #include "form1.h"
 
-#include "key_translation.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -65,7 +62,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), machine_(*this) {
 }
 
 Form1::~Form1() {
-    qApp->removeEventFilter(this);
+    keyPreview_.reset();
     machine_.EndAllRuns();
 }
 
@@ -109,11 +106,6 @@ void Form1::buildControls() {
     timer1_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, [this] { machine_.Timer1_Timer(); });
 
-    releaseTimer_.setSingleShot(true);
-    releaseTimer_.setInterval(10);
-    releaseTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&releaseTimer_, &QTimer::timeout, this, &Form1::flushRelease);
-
     picture_->setFocus();
 }
 
@@ -141,7 +133,7 @@ void Form1::buildMenus() {
 // Start-up, in this order: key map, key preview, random seed, the tick.
 void Form1::Form_Load() {
     machine_.LoadDefaultKeyMap();
-    qApp->installEventFilter(this);
+    keyPreview_ = std::make_unique<KeyPreview>(*this, machine_);
     machine_.Random.SeedFromClock();
     timer1_.start();
 }
@@ -203,60 +195,6 @@ void Form1::showWarning(const std::string& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrel"), QString::fromStdString(text),
                     QMessageBox::Ok, this);
     box.exec();
-}
-
-// Key preview: every key event meant for this window goes to the machine
-// and no further, so keys never click a button, move the focus or open a
-// menu. Dialogs and menus are other windows and keep their keys.
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != this) return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    // A held key stays held: X11 sends repeated presses and releases.
-    if (key->isAutoRepeat()) return true;
-    const int code = TranslateKey(key->key(), key->modifiers());
-    if (code == 0) return true;
-    const quint32 scanCode = key->nativeScanCode();
-    if (type == QEvent::KeyPress) {
-        if (pendingRelease_.active) {
-            if (scanCode == pendingRelease_.scanCode && key->timestamp() == pendingRelease_.timestamp) {
-                // The second half of a repeat: the key never went up.
-                pendingRelease_.active = false;
-                releaseTimer_.stop();
-                return true;
-            }
-            flushRelease();
-        }
-        machine_.Form_KeyDown(code);
-    } else if (scanCode != 0) {
-        // A key of the real keyboard: it may be the first half of a repeat.
-        flushRelease();
-        pendingRelease_ = {true, scanCode, key->timestamp()};
-        releaseTimer_.start();
-    } else {
-        machine_.Form_KeyUp();
-    }
-    return true;
-}
-
-void Form1::flushRelease() {
-    if (!pendingRelease_.active) return;
-    pendingRelease_.active = false;
-    releaseTimer_.stop();
-    machine_.Form_KeyUp();
-}
-
-bool Form1::event(QEvent* event) {
-    // A key released while another window has the focus sends no key-up
-    // here; losing the focus counts as one.
-    if (event->type() == QEvent::WindowDeactivate) {
-        pendingRelease_.active = false;
-        releaseTimer_.stop();
-        machine_.Form_KeyUp();
-    }
-    return QMainWindow::event(event);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

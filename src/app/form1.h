@@ -1,5 +1,6 @@
 #pragma once
 
+#include "key_preview.h"
 #include "picture_box.h"
 #include "tone_player.h"
 #include "vm/host.h"
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -17,8 +19,8 @@ class QPushButton;
 namespace kestrel {
 
 // The main window. It owns the machine and is its host: the picture, the
-// status label, the remap buttons, the tone, the menus, the keyboard and the
-// yields all come through here. Everything runs on the one UI thread; the
+// status label, the remap buttons, the tone, the menus and the yields all
+// come through here; the keyboard comes through its key preview. Everything runs on the one UI thread; the
 // machine's run loop is entered only from the top of the event loop.
 class Form1 : public QMainWindow, public Host {
     Q_OBJECT
@@ -62,8 +64,6 @@ public:
     void reportLoadError(const std::string& text) override { showWarning(text); }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -74,7 +74,6 @@ private:
     void Form_Load();
     void openFile(const QString& fileName);
     void showWarning(const std::string& text);
-    void flushRelease();
 
     TonePlayer tonePlayer_; // opened before anything can ask for a tone
     Machine machine_;
@@ -82,17 +81,7 @@ private:
     std::array<QPushButton*, KeypadKeys> buttons_{};
     QLabel* label_ = nullptr;
     QTimer timer1_;
-
-    // X11 repeats a held key as release/press pairs with one timestamp, and
-    // Qt does not always mark them. A real key release waits briefly here so
-    // that the press of such a pair can cancel it.
-    struct PendingRelease {
-        bool active = false;
-        quint32 scanCode = 0;
-        quint64 timestamp = 0;
-    };
-    PendingRelease pendingRelease_;
-    QTimer releaseTimer_;
+    std::unique_ptr<KeyPreview> keyPreview_;
 };
 
 } // namespace kestrel

@@ -1,5 +1,6 @@
 #include "key_translation.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace kestrel {
@@ -58,6 +59,22 @@ constexpr KeyCode MainKeys[] = {
     {Qt::Key_Play, 250}, {Qt::Key_Zoom, 251}, {Qt::Key_Cancel, 3},
 };
 
+// Whether the translation can give `code` for some key: a fallback code must
+// never be mistaken for a key the table knows.
+constexpr bool TableGives(int code) {
+    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9') || (code >= 112 && code <= 135))
+        return true;
+    const auto holds = [code](const auto& table) {
+        return std::any_of(std::begin(table), std::end(table),
+                           [code](const KeyCode& entry) { return entry.code == code; });
+    };
+    return holds(KeypadKeys) || holds(MainKeys);
+}
+
+static_assert(std::none_of(HostKeyCodes::FallbackCodes.begin(), HostKeyCodes::FallbackCodes.end(),
+                           TableGives),
+              "a fallback code must not equal a code the translation table gives");
+
 int lookUp(const auto& table, int qtKey) {
     for (const KeyCode& entry : table) {
         if (entry.qtKey == qtKey) return entry.code;
@@ -76,6 +93,16 @@ int TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
     return lookUp(MainKeys, qtKey);
+}
+
+int HostKeyCodes::codeFor(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeScanCode) {
+    if (const int code = TranslateKey(qtKey, modifiers)) return code;
+    for (std::size_t i = 0; i < handedOut_.size(); ++i) {
+        if (handedOut_[i].qtKey == qtKey && handedOut_[i].scanCode == nativeScanCode) return FallbackCodes[i];
+    }
+    if (handedOut_.size() == FallbackCodes.size()) return FallbackCodes.back();
+    handedOut_.push_back({qtKey, nativeScanCode});
+    return FallbackCodes[handedOut_.size() - 1];
 }
 
 } // namespace kestrel

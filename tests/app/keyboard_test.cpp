@@ -2,6 +2,7 @@
 // belong to the machine: they never click a button or move the focus.
 
 #include "app_test_support.h"
+#include "input/key_caption.h"
 #include "key_translation.h"
 
 #include <QKeyEvent>
@@ -133,20 +134,51 @@ private slots:
         QTest::keyRelease(&form, key, modifiers);
     }
 
-    void keysWithoutANumberAreIgnored() {
+    // Keys the table does not know get OEM-specific codes of their own, in
+    // order of first use, and go through the machine like any other key.
+    void keysWithoutANumberGetCodesOfTheirOwn() {
         Form1 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const MachineState& state = form.machine().State;
+        const auto lastCode = [&] { return static_cast<int>(state.LastKeyCode); };
+        const auto& fallback = HostKeyCodes::FallbackCodes;
         QTest::keyPress(form.picture(), Qt::Key_5, Qt::KeypadModifier);
-        QCOMPARE(form.machine().State.KeyPressed, 5);
-        for (const Qt::Key key : {Qt::Key_Eacute, Qt::Key_VolumeUp, Qt::Key_unknown}) {
-            QCOMPARE(TranslateKey(key, Qt::NoModifier), 0);
-            sendKey(form.picture(), QEvent::KeyPress, key, Qt::NoModifier, false);
-            sendKey(form.picture(), QEvent::KeyRelease, key, Qt::NoModifier, false);
-        }
-        // Neither their press nor their release reached the machine.
-        QCOMPARE(static_cast<int>(form.machine().State.LastKeyCode), 101);
-        QCOMPARE(form.machine().State.KeyPressed, 5);
+        QCOMPARE(state.KeyPressed, 5);
+        sendKey(form.picture(), QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, false);
+        QCOMPARE(lastCode(), fallback[0]);
+        QCOMPARE(state.KeyPressed, 5); // bound to nothing
+        sendKey(form.picture(), QEvent::KeyRelease, Qt::Key_Adiaeresis, Qt::NoModifier, false);
+        QCOMPARE(state.KeyPressed, 0); // its key-up releases the held key
+        sendKey(form.picture(), QEvent::KeyPress, Qt::Key_VolumeUp, Qt::NoModifier, false);
+        QCOMPARE(lastCode(), fallback[1]);
+        sendKey(form.picture(), QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, false);
+        QCOMPARE(lastCode(), fallback[0]); // kept for its key
+        // One Qt key on two scan codes is two keys.
+        QKeyEvent scanned(QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, 48, 0xE4, 0);
+        QApplication::sendEvent(form.picture(), &scanned);
+        QCOMPARE(lastCode(), fallback[2]);
+
+        // Such a key ends a remap wait and is bound, captioned by its code.
+        QTimer::singleShot(50, &form, [&] {
+            sendKey(form.picture(), QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, false);
+        });
+        QTest::mouseClick(form.button(0), Qt::LeftButton);
+        QCOMPARE(static_cast<int>(state.KeyMap[1]), fallback[3]);
+        QCOMPARE(form.button(0)->text(), QString::fromStdString(KeyCaption(fallback[3])));
+        QCOMPARE(form.statusLabel()->text(), QString());
+    }
+
+    // Once the range is used up, every further unknown key shares its last code.
+    void fallbackCodesRunOutIntoTheLastOne() {
+        HostKeyCodes codes;
+        const auto& fallback = HostKeyCodes::FallbackCodes;
+        for (std::uint32_t scan = 0; scan < fallback.size(); ++scan)
+            QCOMPARE(codes.codeFor(Qt::Key_unknown, Qt::NoModifier, scan), fallback[scan]);
+        QCOMPARE(codes.codeFor(Qt::Key_unknown, Qt::NoModifier, 500), fallback.back());
+        QCOMPARE(codes.codeFor(Qt::Key_ssharp, Qt::NoModifier, 0), fallback.back());
+        QCOMPARE(codes.codeFor(Qt::Key_unknown, Qt::NoModifier, 3), fallback[3]);
+        QCOMPARE(codes.codeFor(Qt::Key_Q, Qt::NoModifier, 24), 81); // the table comes first
     }
 
     void keypadKeysDriveTheKeypadThroughTheDefaultMap() {

@@ -1,8 +1,9 @@
 // Open ROM through the real (non-native) file dialog, Cancel, a refused
 // file, a dropped file, Pause from the menu, and the picture read back from
-// Picture1's own rendering.
+// Picture1's own rendering. The dialog keeps nothing on disk.
 
 #include "app_test_support.h"
+#include "no_settings.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -31,6 +32,10 @@ class OpenRomTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
+    // Where the dialog would keep its settings, with an earlier run's.
+    QTemporaryDir config_;
+    QByteArray plantedSettings_;
+    static inline int dialogsShown_ = 0;
 
     static QAction* action(Form1& form, const char* name) { return form.findChild<QAction*>(QLatin1String(name)); }
 
@@ -38,6 +43,7 @@ class OpenRomTest : public QObject {
     // or cancels it when `fileName` is empty.
     static void answerDialog(const QString& fileName, bool* wasNonNative = nullptr) {
         whenModal<QFileDialog>([fileName, wasNonNative](QFileDialog* dialog) {
+            ++dialogsShown_;
             if (wasNonNative) *wasNonNative = dialog->testOption(QFileDialog::DontUseNativeDialog);
             if (fileName.isEmpty()) {
                 dialog->reject();
@@ -63,6 +69,17 @@ class OpenRomTest : public QObject {
     }
 
 private slots:
+    // As main() does, before any dialog; every dialog below is checked.
+    void initTestCase() {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+        plantedSettings_ = "[FileDialog]\nhistory=file:///an/earlier/run\n";
+        QFile planted(config_.filePath(QStringLiteral("QtProject.conf")));
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.write(plantedSettings_);
+        planted.close();
+        KeepNoToolkitSettings();
+    }
+
     void openingAFileRunsItAndPicture1ShowsIt() {
         const QString rom = writeRom(dir_, QStringLiteral("zero.ch8"), DrawZero);
         Form1 form;
@@ -208,6 +225,16 @@ private slots:
         QVERIFY(atPause > 0);
         QCOMPARE(whilePaused, atPause);
         QVERIFY(resumed > whilePaused);
+    }
+
+    // Declared last, so it runs after every dialog above has closed.
+    void theDialogsWroteNothingToDisk() {
+        QVERIFY(dialogsShown_ >= 3); // pick, Cancel, a refused file
+        const QStringList files = QDir(config_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QCOMPARE(files, QStringList{QStringLiteral("QtProject.conf")});
+        QFile planted(config_.filePath(QStringLiteral("QtProject.conf")));
+        QVERIFY(planted.open(QIODevice::ReadOnly));
+        QCOMPARE(planted.readAll(), plantedSettings_);
     }
 };
 

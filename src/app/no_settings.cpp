@@ -1,0 +1,14 @@
+#include "no_settings.h"
+
+#include <QSettings>
+
+namespace kestrel {
+
+void KeepNoToolkitSettings() {
+    const QString nowhere = QStringLiteral("/dev/null/kestrel-keeps-no-settings");
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, nowhere);
+    }
+}
+
+} // namespace kestrel
