@@ -197,17 +197,26 @@ void Form1::showWarning(const std::string& text) {
     box.exec();
 }
 
+namespace {
+
+// One local file, and no dialog or box of ours open: a drop served inside a
+// box's own loop could open a box inside it, and so on without end.
+bool isDroppableFile(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    return urls.size() == 1 && urls.front().isLocalFile() && QApplication::activeModalWidget() == nullptr;
+}
+
+} // namespace
+
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();
+    if (isDroppableFile(*event->mimeData())) event->acceptProposedAction();
 }
 
 // A dropped file is opened as if it had been chosen in the dialog.
 void Form1::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile()) return;
+    if (!isDroppableFile(*event->mimeData())) return;
     event->acceptProposedAction();
-    openFile(urls.front().toLocalFile());
+    openFile(event->mimeData()->urls().front().toLocalFile());
 }
 
 } // namespace kestrel

@@ -199,6 +199,25 @@ private slots:
         enterText.setAccepted(false);
         QApplication::sendEvent(&form, &enterText);
         QVERIFY(!enterText.isAccepted());
+
+        // Nor is a file dropped while a box is open: it would nest a run of
+        // boxes without end. The program in memory stays untouched.
+        form.machine().EndAllRuns();
+        QTest::qWait(20);
+        bool droppedWhileOpen = true;
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            QDragEnterEvent enterBlocked(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            enterBlocked.setAccepted(false);
+            QApplication::sendEvent(&form, &enterBlocked);
+            QDropEvent dropBlocked(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            dropBlocked.setAccepted(false);
+            QApplication::sendEvent(&form, &dropBlocked);
+            droppedWhileOpen = enterBlocked.isAccepted() || dropBlocked.isAccepted();
+            box->accept();
+        });
+        form.About_Click();
+        QVERIFY(!droppedWhileOpen);
+        QVERIFY(!form.machine().RunActive());
     }
 
     void pauseFromTheMenuStopsAndResumesTheProgram() {
