@@ -167,7 +167,7 @@ TEST_F(HostileFiles, DevZeroIsRefusedWithoutReadingForEver) {
 }
 
 TEST_F(HostileFiles, ARefusedFileServedInsideARunLeavesThatProgramRunning) {
-    // 7001 counts passes in V1 for as long as the run goes on.
+    // 7101 counts passes in V1 for as long as the run goes on.
     RomRunner r;
     r.load({0x7101, 0x1200});
     const std::string folder = path("folder");
