@@ -181,7 +181,7 @@ TEST_F(HostileFiles, ARefusedFileServedInsideARunLeavesThatProgramRunning) {
     ASSERT_EQ(r.host.loadErrors.size(), 1u);
     EXPECT_TRUE(r.host.faults.empty());
     EXPECT_GT(countAtOpen, 0);
-    // About 20000 / 101 passes in all; half of them ran after the refusal.
+    // Nearly two hundred passes in all; half of them ran after the refusal.
     EXPECT_GT(r.state().V[1], countAtOpen + 50);
 }
 
