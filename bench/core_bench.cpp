@@ -1,6 +1,7 @@
 // The core's costs: one instruction, one sprite, one pass of the run loop.
 
-#include "quiet_host.h"
+#include "support/program_bytes.h"
+#include "support/silent_host.h"
 #include "vm/machine.h"
 
 #include <benchmark/benchmark.h>
@@ -53,20 +54,14 @@ const std::vector<std::uint16_t> MixedProgram = {
     0x00EE, // 242 return
 };
 
-// Places the words at 512 onward, as a loaded ROM would be.
-void place(std::array<std::uint8_t, MemorySize>& memory, const std::vector<std::uint16_t>& words) {
-    std::uint32_t at = ProgramStart;
-    for (const std::uint16_t word : words) {
-        memory[at++] = static_cast<std::uint8_t>(word >> 8);
-        memory[at++] = static_cast<std::uint8_t>(word & 0xFF);
-    }
-}
+using testing::PlaceWords;
+using testing::SilentHost;
 
 // Starts a run the way the menu does (Reset_Click, then the driver) and calls
 // `work` inside the first yield, where that run is current; the run is ended
 // once `work` returns.
 template <typename Work>
-void insideRun(QuietHost& host, Machine& machine, Work&& work) {
+void insideRun(SilentHost& host, Machine& machine, Work&& work) {
     struct Context {
         Machine& machine;
         Work& work;
@@ -190,11 +185,11 @@ struct Reference {
 // The reference must run the very program the core runs: after the same
 // number of instructions both machines are compared.
 bool referenceAgrees(std::string& why) {
-    QuietHost host;
+    SilentHost host;
     Machine machine(host);
-    place(machine.State.Memory, MixedProgram);
+    PlaceWords(machine.State.Memory, MixedProgram);
     Reference ref;
-    place(ref.memory, MixedProgram);
+    PlaceWords(ref.memory, MixedProgram);
     constexpr int Steps = 100000;
     insideRun(host, machine, [&] {
         for (int k = 0; k < Steps; ++k) machine.Interpret();
@@ -217,9 +212,9 @@ bool referenceAgrees(std::string& why) {
 // dispatches one instruction, with the handler's opening yield; the run
 // loop's own 100 yields are left out.
 void BM_CoreMixedProgram(benchmark::State& state) {
-    QuietHost host;
+    SilentHost host;
     Machine machine(host);
-    place(machine.State.Memory, MixedProgram);
+    PlaceWords(machine.State.Memory, MixedProgram);
     insideRun(host, machine, [&] {
         for (auto _ : state) machine.Interpret();
     });
@@ -235,7 +230,7 @@ void BM_ReferenceMixedProgram(benchmark::State& state) {
         return;
     }
     Reference ref;
-    place(ref.memory, MixedProgram);
+    PlaceWords(ref.memory, MixedProgram);
     for (auto _ : state) referenceStep(ref);
     benchmark::DoNotOptimize(ref);
     state.SetItemsProcessed(state.iterations());
@@ -250,11 +245,11 @@ void BM_CoreAgainstReference(benchmark::State& state) {
         state.SkipWithError(("the reference does not run the core's program: " + why).c_str());
         return;
     }
-    QuietHost host;
+    SilentHost host;
     Machine machine(host);
-    place(machine.State.Memory, MixedProgram);
+    PlaceWords(machine.State.Memory, MixedProgram);
     Reference ref;
-    place(ref.memory, MixedProgram);
+    PlaceWords(ref.memory, MixedProgram);
     constexpr int Block = 20000;
     std::vector<double> coreNs;
     std::vector<double> refNs;
@@ -315,7 +310,7 @@ void prepareFullSprite(Machine& machine) {
 
 template <bool Lit>
 void BM_SpriteAll120Bits(benchmark::State& state) {
-    QuietHost host;
+    SilentHost host;
     Machine machine(host);
     prepareFullSprite(machine);
     int collided = 0;
@@ -341,7 +336,7 @@ BENCHMARK(BM_SpriteAll120Bits<true>)->Name("BM_SpriteAll120Bits/lit")->UseManual
 // The same two draws back to back, on the library's own clock (CPU time): a
 // cross-check of the two figures above that reads no clock inside the loop.
 void BM_SpriteAll120BitsClearThenLit(benchmark::State& state) {
-    QuietHost host;
+    SilentHost host;
     Machine machine(host);
     prepareFullSprite(machine);
     for (auto _ : state) {
@@ -359,16 +354,16 @@ BENCHMARK(BM_SpriteAll120BitsClearThenLit);
 // ---------------------------------------------------------------------------
 // One pass of the run loop on a program that spins on 1200: the delay-timer
 // step, one instruction with its opening yield, and the 100 yields after it.
-// The host counts yields; every 101st is one pass, and ends the run when the
-// benchmark has had enough.
+// The host counts yields; every 101st (PassYields + HandlerYields) is one
+// pass, and ends the run when the benchmark has had enough.
 
-class PassHost : public QuietHost {
+class PassHost : public SilentHost {
 public:
     benchmark::State* state = nullptr;
     Machine* machine = nullptr;
     void yield() override {
         if (--untilPass_ == 0) [[unlikely]] {
-            untilPass_ = 101;
+            untilPass_ = PassYields + HandlerYields;
             if (!state->KeepRunning()) machine->EndAllRuns();
         }
     }
@@ -380,13 +375,13 @@ private:
 void BM_RunLoopPass(benchmark::State& state) {
     PassHost host;
     Machine machine(host);
-    place(machine.State.Memory, {0x1200});
+    PlaceWords(machine.State.Memory, {0x1200});
     host.state = &state;
     host.machine = &machine;
     machine.Reset_Click();
     machine.RunDriver();
     state.SetItemsProcessed(state.iterations());
-    state.counters["yields_per_pass"] = 101;
+    state.counters["yields_per_pass"] = PassYields + HandlerYields;
 }
 BENCHMARK(BM_RunLoopPass);
 

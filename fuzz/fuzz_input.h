@@ -10,7 +10,8 @@
 //   24      1     DelayTimer
 //   25      1     SoundTimer
 //   26      1     KeyPressed, taken modulo 17
-//   27      1     flags: bit 0 Paused, bit 1 start at the ROM's reset PC (512)
+//   27      1     flags: bit 0 Paused, bit 1 start at the ROM's reset PC (512),
+//                 bit 2 serve posted run requests inside nested yields too
 //   28      1     number of events E, taken modulo 65
 //   29      5E    events: gap in yields (2, LE), kind (1), argument (2, LE)
 //   ...     2     ROM length L (LE), clipped to what is left

@@ -5,6 +5,7 @@
 // does not).
 
 #include "fuzz_input.h"
+#include "support/silent_host.h"
 #include "vm/machine.h"
 
 #include <algorithm>
@@ -75,7 +76,7 @@ void RemoveFiles() {
 
 enum class RunState { None, Running, Ended };
 
-class FuzzHost : public Host {
+class FuzzHost : public testing::SilentHost {
 public:
     Machine* machine = nullptr;
     std::vector<Event> events;
@@ -101,14 +102,12 @@ public:
         FUZZ_CHECK(hz == 500);
         FUZZ_CHECK(ms >= 10 && ms <= 2550, std::to_string(ms));
     }
-    void stopTone() override {}
     void setStatusText(const std::string& text) override {
         FUZZ_CHECK(text.empty() || text == "Waiting for key...", text);
     }
     void setButtonCaption(int index, const std::string&) override {
         FUZZ_CHECK(index >= 0 && index < KeypadKeys, std::to_string(index));
     }
-    void surfaceChanged() override {}
     void requestRun() override { runRequested = true; }
     void reportFault(const std::string& text) override {
         // Only a run that is still current can stop at a fault.

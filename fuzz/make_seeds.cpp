@@ -6,6 +6,7 @@
 // Usage: kestrel_fuzz_seeds <output folder> <file.ch8 | test.cpp>...
 
 #include "fuzz_input.h"
+#include "support/program_bytes.h"
 
 #include <cctype>
 #include <cstdio>
@@ -26,14 +27,7 @@ Bytes ReadFile(const std::filesystem::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes Words(std::initializer_list<std::uint16_t> words) {
-    Bytes out;
-    for (std::uint16_t w : words) {
-        out.push_back(static_cast<std::uint8_t>(w >> 8));
-        out.push_back(static_cast<std::uint8_t>(w & 0xFF));
-    }
-    return out;
-}
+using kestrel::testing::WordsToBytes;
 
 // Brace lists whose every element is a 0xHHHH literal, at least two of them.
 std::vector<Bytes> ProgramsInSource(const std::string& text) {
@@ -44,10 +38,9 @@ std::vector<Bytes> ProgramsInSource(const std::string& text) {
         if (end == std::string::npos) break;
         const std::string body = text.substr(pos + 1, end - pos - 1);
         pos += 1;
-        Bytes program;
+        std::vector<std::uint16_t> program;
         bool ok = true;
         std::size_t i = 0;
-        int count = 0;
         while (ok && i < body.size()) {
             while (i < body.size() && (std::isspace(static_cast<unsigned char>(body[i])) || body[i] == ','))
                 ++i;
@@ -65,11 +58,9 @@ std::vector<Bytes> ProgramsInSource(const std::string& text) {
                 ++digits;
             }
             if (digits != 4) ok = false;
-            program.push_back(static_cast<std::uint8_t>(value >> 8));
-            program.push_back(static_cast<std::uint8_t>(value & 0xFF));
-            ++count;
+            program.push_back(static_cast<std::uint16_t>(value));
         }
-        if (ok && count >= 2) programs.push_back(program);
+        if (ok && program.size() >= 2) programs.push_back(WordsToBytes(program));
     }
     return programs;
 }
@@ -95,17 +86,17 @@ std::vector<Event> Lively() {
 void WriteHandMade(const std::filesystem::path& dir) {
     using kestrel::fuzz::SeedFromRom;
     // Calls until the stack is full, and a return with none outstanding.
-    Write(dir, SeedFromRom(Words({0x2200})));
-    Write(dir, SeedFromRom(Words({0x00EE})));
+    Write(dir, SeedFromRom(WordsToBytes({0x2200})));
+    Write(dir, SeedFromRom(WordsToBytes({0x00EE})));
     // Stores, loads, BCD and sprites that run past the end of memory.
-    Write(dir, SeedFromRom(Words({0xAFFE, 0xF01E, 0xF01E, 0xFF55, 0xFF65, 0xF033, 0xD01F, 0x1200})));
-    Write(dir, SeedFromRom(Words({0x60FF, 0xAFFF, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF033})));
+    Write(dir, SeedFromRom(WordsToBytes({0xAFFE, 0xF01E, 0xF01E, 0xFF55, 0xFF65, 0xF033, 0xD01F, 0x1200})));
+    Write(dir, SeedFromRom(WordsToBytes({0x60FF, 0xAFFF, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF033})));
     // A jump beyond the last fetchable address.
-    Write(dir, SeedFromRom(Words({0x60FF, 0xBFFF, 0x1200})));
+    Write(dir, SeedFromRom(WordsToBytes({0x60FF, 0xBFFF, 0x1200})));
     // Waiting for a key, with keys and remaps served during the wait.
-    Write(dir, SeedFromRom(Words({0xF10A, 0xE19E, 0x1200, 0xF20A, 0xE2A1, 0x1200}), Lively(), Words({0xF30A})));
+    Write(dir, SeedFromRom(WordsToBytes({0xF10A, 0xE19E, 0x1200, 0xF20A, 0xE2A1, 0x1200}), Lively(), WordsToBytes({0xF30A})));
     // Drawing, timers and sound, with Open ROM of a missing file and a folder.
-    Write(dir, SeedFromRom(Words({0x00E0, 0x6A3C, 0x6B1E, 0xF029, 0xDABF, 0x6105, 0xF115, 0xF118, 0xF207,
+    Write(dir, SeedFromRom(WordsToBytes({0x00E0, 0x6A3C, 0x6B1E, 0xF029, 0xDABF, 0x6105, 0xF115, 0xF118, 0xF207,
                                   0x32FF, 0x1208, 0xC3FF, 0x8344, 0x8F36, 0x8F0E, 0x120A}),
                            {{300, EventKind::OpenRom, 2}, {300, EventKind::OpenRom, 3}, {300, EventKind::OpenRom, 1},
                             {300, EventKind::Tick, 0}, {300, EventKind::Exit, 0}, {300, EventKind::Reset, 0}}));
@@ -115,14 +106,14 @@ void WriteHandMade(const std::filesystem::path& dir) {
     using kestrel::fuzz::Start;
     for (std::uint16_t op : {0xFF55, 0xFF65, 0xF033, 0xD00F}) {
         for (std::uint32_t index : {8178u, 8185u, 8190u, 8192u})
-            Write(dir, SeedFromRom(Words({op, 0x1200}), {}, {}, Start{index, 512, 0, 0x99}));
+            Write(dir, SeedFromRom(WordsToBytes({op, 0x1200}), {}, {}, Start{index, 512, 0, 0x99}));
     }
-    Write(dir, SeedFromRom(Words({0x1200}), {}, {}, Start{0, 8190, 0, 0}));
-    Write(dir, SeedFromRom(Words({0x1200}), {}, {}, Start{0, 8191, 0, 0}));
-    Write(dir, SeedFromRom(Words({0x2200}), {}, {}, Start{0, 512, 256, 0}));
-    Write(dir, SeedFromRom(Words({0x00EE}), {}, {}, Start{0, 512, 1, 0}));
+    Write(dir, SeedFromRom(WordsToBytes({0x1200}), {}, {}, Start{0, 8190, 0, 0}));
+    Write(dir, SeedFromRom(WordsToBytes({0x1200}), {}, {}, Start{0, 8191, 0, 0}));
+    Write(dir, SeedFromRom(WordsToBytes({0x2200}), {}, {}, Start{0, 512, 256, 0}));
+    Write(dir, SeedFromRom(WordsToBytes({0x00EE}), {}, {}, Start{0, 512, 1, 0}));
     // Open ROM of an image one byte too long.
-    Write(dir, SeedFromRom(Words({0x1200}), {{300, EventKind::OpenRom, 0}}, Bytes(7682, 0x12)));
+    Write(dir, SeedFromRom(WordsToBytes({0x1200}), {{300, EventKind::OpenRom, 0}}, Bytes(7682, 0x12)));
 }
 
 } // namespace

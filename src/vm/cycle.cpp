@@ -11,7 +11,7 @@ void Machine::start_cpu() {
             Interpret();
             if (runGeneration_ != run) return;
         }
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < PassYields; ++i) {
             if (State.Paused) {
                 if (!idleYieldFor(run)) return;
             } else if (!yieldFor(run)) {
@@ -50,6 +50,7 @@ bool Machine::getopcode() {
 }
 
 // Every handler but DrawSprite begins with one yield; it is made here, once.
+static_assert(HandlerYields == 1, "dispatch makes the handler's one opening yield");
 inline void Machine::dispatch(Handler handler) {
     host_.yield();
     if (handlerStillCurrent()) (this->*handler)();

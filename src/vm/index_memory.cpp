@@ -38,8 +38,4 @@ void Machine::LoadRegsFromIndex() {
     }
 }
 
-void Machine::GetDelayTimerIntoReg() { VX() = State.DelayTimer; }
-void Machine::SetDelayTimer() { State.DelayTimer = VX(); }
-void Machine::SetSoundTimer() { State.SoundTimer = VX(); }
-
 } // namespace kestrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/screen_surface.h"
+#include "vm/cadence.h"
 #include "vm/host.h"
 #include "vm/machine_state.h"
 #include "vm/random_source.h"

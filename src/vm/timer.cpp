@@ -12,4 +12,8 @@ void Machine::Timer1_Timer() {
     }
 }
 
+void Machine::GetDelayTimerIntoReg() { VX() = State.DelayTimer; }
+void Machine::SetDelayTimer() { State.DelayTimer = VX(); }
+void Machine::SetSoundTimer() { State.SoundTimer = VX(); }
+
 } // namespace kestrel

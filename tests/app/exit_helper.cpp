@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     kestrel::Form1 form;
     form.show();
     auto& machine = form.machine();
-    // 600A: FX0A waits; 1202: loop back. 7001 1200: count in V0 for ever.
+    // F00A 1200: wait for a key, again and again. 7001 1200: count in V0 for ever.
     const bool wait = std::strcmp(way, "close") != 0;
     const std::uint8_t waiting[] = {0xF0, 0x0A, 0x12, 0x00};
     const std::uint8_t counting[] = {0x70, 0x01, 0x12, 0x00};

@@ -149,7 +149,7 @@ TEST_F(Sprites, NothingWrapsAtTheRightOrBottomEdge) {
     s.V[4] = 30;
     s.V[5] = 63;
     r.execute({0xD121, 0xD344, 0xD541});
-    EXPECT_TRUE(MatchesGoldenScreen(r, "no_wrap"));
+    EXPECT_TRUE(MatchesGoldenScreen(r.screen(), "no_wrap"));
     EXPECT_EQ(s.V[15], 0);
     // The last column of the surface belongs to screen column 63 and is read back.
     EXPECT_EQ(r.machine.Surface.ReadPixel(256, 4 * 30), LitColour);
@@ -204,7 +204,7 @@ TEST_F(Sprites, FifteenRowsAreReadFromIToIPlusFourteenAndZeroRowsDrawNothing) {
     EXPECT_EQ(s.V[15], 0);
     for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos);
     r.execute({0xD11F});
-    EXPECT_TRUE(MatchesGoldenScreen(r, "fifteen_rows"));
+    EXPECT_TRUE(MatchesGoldenScreen(r.screen(), "fifteen_rows"));
 }
 
 TEST_F(Sprites, TheFontShowsEverySixteenDigits) {
@@ -213,7 +213,7 @@ TEST_F(Sprites, TheFontShowsEverySixteenDigits) {
             0x6100, 0x6208, 0xF029, 0xD125, 0x7105, 0x7001, 0x3010, 0x1216, 0x1222});
     r.resetAndRunPasses(200);
     EXPECT_EQ(s.V[0], 16);
-    EXPECT_TRUE(MatchesGoldenScreen(r, "font"));
+    EXPECT_TRUE(MatchesGoldenScreen(r.screen(), "font"));
 }
 
 TEST_F(Sprites, ClearScreenDarkensEveryPixelAndKeepsTheFlag) {

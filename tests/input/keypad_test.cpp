@@ -1,4 +1,5 @@
 #include "input/key_map.h"
+#include "support/key_codes.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,10 @@ namespace {
 
 TEST(KeyMap, DefaultsBindTheNumericKeypadWithNoDuplicate) {
     RomRunner r;
-    const std::array<int, 17> expected = {0, 103, 104, 105, 100, 101, 102, 97, 98, 99, 96, 111, 106, 107, 13, 109, 110};
+    using namespace key;
+    const std::array<int, 17> expected = {0,       NumPad7,      NumPad8,        NumPad9,   NumPad4, NumPad5,
+                                          NumPad6, NumPad1,      NumPad2,        NumPad3,   NumPad0, NumPadDivide,
+                                          NumPadMultiply, NumPadAdd, Enter, NumPadSubtract, NumPadDecimal};
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(r.state().KeyMap[i], expected[i]) << "entry " << i;
     std::set<int> codes(r.state().KeyMap.begin() + 1, r.state().KeyMap.end());
     EXPECT_EQ(codes.size(), 16u);
@@ -20,46 +24,46 @@ TEST(KeyMap, DefaultsBindTheNumericKeypadWithNoDuplicate) {
         EXPECT_EQ(r.state().KeyPressed, i);
         r.machine.Form_KeyUp();
     }
-    r.machine.Form_KeyDown(103);
+    r.machine.Form_KeyDown(key::NumPad7);
     EXPECT_EQ(r.state().KeyPressed, 1);
-    r.machine.Form_KeyDown(109);
+    r.machine.Form_KeyDown(key::NumPadSubtract);
     EXPECT_EQ(r.state().KeyPressed, 15);
 }
 
 TEST(KeyMap, TheHighestEntryWinsWhenTwoHoldTheSameKey) {
     RomRunner r;
-    r.state().KeyMap[10] = 100; // keypad 4 is entry 4 too
-    r.machine.Form_KeyDown(100);
+    r.state().KeyMap[10] = key::NumPad4; // keypad 4 is entry 4 too
+    r.machine.Form_KeyDown(key::NumPad4);
     EXPECT_EQ(r.state().KeyPressed, 10);
-    r.state().KeyMap[2] = 110; // keypad . is entry 16 too
-    r.machine.Form_KeyDown(110);
+    r.state().KeyMap[2] = key::NumPadDecimal; // keypad . is entry 16 too
+    r.machine.Form_KeyDown(key::NumPadDecimal);
     EXPECT_EQ(r.state().KeyPressed, 16);
 }
 
 TEST(KeyMap, OneKeyIsTrackedAndAnyKeyUpClearsIt) {
     RomRunner r;
     MachineState& s = r.state();
-    r.machine.Form_KeyDown(101);
+    r.machine.Form_KeyDown(key::NumPad5);
     EXPECT_EQ(s.KeyPressed, 5);
-    r.machine.Form_KeyDown(16); // Shift, unbound: keypad 5 still counts
+    r.machine.Form_KeyDown(key::Shift); // Shift, unbound: keypad 5 still counts
     EXPECT_EQ(s.KeyPressed, 5);
-    EXPECT_EQ(s.LastKeyCode, 16);
+    EXPECT_EQ(s.LastKeyCode, key::Shift);
     r.machine.Form_KeyUp(); // Shift released
     EXPECT_EQ(s.KeyPressed, 0);
 
-    r.machine.Form_KeyDown(100);
-    r.machine.Form_KeyDown(102);
+    r.machine.Form_KeyDown(key::NumPad4);
+    r.machine.Form_KeyDown(key::NumPad6);
     EXPECT_EQ(s.KeyPressed, 6);
     r.machine.Form_KeyUp();
     EXPECT_EQ(s.KeyPressed, 0); // keypad 4 is still down, but no longer tracked
 
-    r.machine.Form_KeyDown(101);
+    r.machine.Form_KeyDown(key::NumPad5);
     r.machine.Form_KeyDown(81); // Q
     EXPECT_EQ(s.KeyPressed, 5);
     EXPECT_EQ(s.LastKeyCode, 81);
-    r.machine.Form_KeyDown(103 + 256); // above 255: equals no 8-bit entry
+    r.machine.Form_KeyDown(key::NumPad7 + 256); // above 255: equals no 8-bit entry
     EXPECT_EQ(s.KeyPressed, 5);
-    EXPECT_EQ(s.LastKeyCode, 103 + 256);
+    EXPECT_EQ(s.LastKeyCode, key::NumPad7 + 256);
 }
 
 struct KeySkip {
@@ -84,21 +88,21 @@ TEST_P(KeySkips, CompareVxWithTheHeldKeyNumber) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keypad, KeySkips,
-    ::testing::Values(KeySkip{0xE19E, 0, 0, true}, KeySkip{0xE19E, 0, 101, false},
-                      KeySkip{0xE1A1, 0, 0, false}, KeySkip{0xE1A1, 0, 101, true},
-                      KeySkip{0xE19E, 5, 101, true}, KeySkip{0xE19E, 5, 102, false},
-                      KeySkip{0xE1A1, 5, 101, false}, KeySkip{0xE19E, 16, 110, true},
-                      KeySkip{0xE19E, 17, 110, false}, KeySkip{0xE1A1, 17, 110, true},
-                      KeySkip{0xE1A1, 17, 0, true}, KeySkip{0xE19E, 1, 103, true},
-                      KeySkip{0xE19E, 15, 103, false}, KeySkip{0xE190, 14, 13, true},
-                      KeySkip{0xE1A5, 14, 13, false}));
+    ::testing::Values(KeySkip{0xE19E, 0, 0, true}, KeySkip{0xE19E, 0, key::NumPad5, false},
+                      KeySkip{0xE1A1, 0, 0, false}, KeySkip{0xE1A1, 0, key::NumPad5, true},
+                      KeySkip{0xE19E, 5, key::NumPad5, true}, KeySkip{0xE19E, 5, key::NumPad6, false},
+                      KeySkip{0xE1A1, 5, key::NumPad5, false}, KeySkip{0xE19E, 16, key::NumPadDecimal, true},
+                      KeySkip{0xE19E, 17, key::NumPadDecimal, false}, KeySkip{0xE1A1, 17, key::NumPadDecimal, true},
+                      KeySkip{0xE1A1, 17, 0, true}, KeySkip{0xE19E, 1, key::NumPad7, true},
+                      KeySkip{0xE19E, 15, key::NumPad7, false}, KeySkip{0xE190, 14, key::Enter, true},
+                      KeySkip{0xE1A5, 14, key::Enter, false}));
 
 // The key state is the one after the skip's own opening yield.
 TEST(Keypad, ASkipSeesAKeyThatWentDownInItsOpeningYield) {
     RomRunner r;
     r.state().V[1] = 8;
     r.load({0xE19E, 0x6555, 0x1204});
-    r.host.at(1, [&] { r.machine.Form_KeyDown(98); });
+    r.host.at(1, [&] { r.machine.Form_KeyDown(key::NumPad2); });
     r.resetAndRunPasses(4);
     EXPECT_EQ(r.state().V[5], 0);
 }
@@ -108,7 +112,7 @@ TEST(Keypad, AProgramPollsTheKeyThroughTheRunLoop) {
     // Count passes round the loop until keypad key 6 is held: V2 += 1 while EXA1 skips.
     r.state().V[1] = 6;
     r.load({0xE1A1, 0x1208, 0x7201, 0x1200, 0x6301, 0x120A});
-    r.host.at(2000, [&] { r.machine.Form_KeyDown(102); });
+    r.host.at(2000, [&] { r.machine.Form_KeyDown(key::NumPad6); });
     r.resetAndRunPasses(40);
     EXPECT_EQ(r.state().V[3], 1);
     EXPECT_GT(r.state().V[2], 3);

@@ -1,3 +1,4 @@
+#include "support/key_codes.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ TEST_F(Remap, BindsTheNextKeyToEntryIndexPlusOneWithItsCaption) {
     r.machine.Form_KeyDown(81);
     EXPECT_EQ(s.KeyPressed, 1);
     r.machine.Form_KeyUp();
-    r.machine.Form_KeyDown(103); // keypad 7 is bound to nothing now
+    r.machine.Form_KeyDown(key::NumPad7); // keypad 7 is bound to nothing now
     EXPECT_EQ(s.KeyPressed, 0);
 }
 
@@ -47,9 +48,9 @@ TEST_F(Remap, CaptionsAreTheKeysCharacterAsUtf8) {
         int index, code;
         const char* caption;
     };
-    for (const Case& c : {Case{9, 96, "`"}, Case{8, 105, "i"}, Case{13, 13, "\u240D"}, Case{5, 38, "&"},
-                          Case{11, 106, "j"}, Case{12, 107, "k"}, Case{15, 110, "n"}, Case{10, 111, "o"},
-                          Case{7, 16, "\u2410"}, Case{6, 57, "9"}, Case{0, 0xC4, "\u00C4"},
+    for (const Case& c : {Case{9, key::NumPad0, "`"}, Case{8, key::NumPad9, "i"}, Case{13, key::Enter, "\u240D"}, Case{5, 38, "&"},
+                          Case{11, key::NumPadMultiply, "j"}, Case{12, key::NumPadAdd, "k"}, Case{15, key::NumPadDecimal, "n"}, Case{10, key::NumPadDivide, "o"},
+                          Case{7, key::Shift, "\u2410"}, Case{6, 57, "9"}, Case{0, 0xC4, "\u00C4"},
                           Case{1, 0x80, "\u20AC"}, Case{2, 0x90, "\uFFFD"}, Case{3, 0x81, "\uFFFD"}}) {
         clickThenPress(c.index, c.code);
         EXPECT_EQ(r.host.captions[c.index], c.caption) << "key " << c.code;
@@ -58,34 +59,34 @@ TEST_F(Remap, CaptionsAreTheKeysCharacterAsUtf8) {
 }
 
 TEST_F(Remap, PressingTheKeyAnotherEntryHoldsMakesADuplicate) {
-    clickThenPress(1, 105); // "2" and keypad 9 (entry 3)
-    EXPECT_EQ(s.KeyMap[2], 105);
-    EXPECT_EQ(s.KeyMap[3], 105);
+    clickThenPress(1, key::NumPad9); // "2" and keypad 9 (entry 3)
+    EXPECT_EQ(s.KeyMap[2], key::NumPad9);
+    EXPECT_EQ(s.KeyMap[3], key::NumPad9);
     EXPECT_EQ(r.host.captionHistory.size(), 1u);
     EXPECT_EQ(r.host.captions[1], "i");
     r.machine.Form_KeyUp();
-    r.machine.Form_KeyDown(105);
+    r.machine.Form_KeyDown(key::NumPad9);
     EXPECT_EQ(s.KeyPressed, 3);
     r.machine.Form_KeyUp();
-    r.machine.Form_KeyDown(104); // keypad 8: bound to nothing now
+    r.machine.Form_KeyDown(key::NumPad8); // keypad 8: bound to nothing now
     EXPECT_EQ(s.KeyPressed, 0);
 }
 
 TEST_F(Remap, TheKeyThatEndsTheWaitPassesThroughTheOldMapFirst) {
-    clickThenPress(9, 100); // "0" and keypad 4
+    clickThenPress(9, key::NumPad4); // "0" and keypad 4
     EXPECT_EQ(s.KeyPressed, 4);
-    EXPECT_EQ(s.KeyMap[10], 100);
+    EXPECT_EQ(s.KeyMap[10], key::NumPad4);
     EXPECT_EQ(r.host.captions[9], "d");
     r.machine.Form_KeyUp();
-    r.machine.Form_KeyDown(100);
+    r.machine.Form_KeyDown(key::NumPad4);
     EXPECT_EQ(s.KeyPressed, 10); // entry 10 is above entry 4
 
-    clickThenPress(4, 101); // "5" and keypad 5 again
-    EXPECT_EQ(s.KeyMap[5], 101);
+    clickThenPress(4, key::NumPad5); // "5" and keypad 5 again
+    EXPECT_EQ(s.KeyMap[5], key::NumPad5);
     EXPECT_EQ(r.host.captions[4], "e");
 
-    clickThenPress(14, 109); // "C" and keypad subtract: entry 15 holds it already
-    EXPECT_EQ(s.KeyMap[15], 109);
+    clickThenPress(14, key::NumPadSubtract); // "C" and keypad subtract: entry 15 holds it already
+    EXPECT_EQ(s.KeyMap[15], key::NumPadSubtract);
     EXPECT_EQ(r.host.captions[14], "m");
 }
 
@@ -140,12 +141,14 @@ TEST_F(Remap, AClickAfterAResetWaitsAnewOnTheSameButton) {
 // Remaps clicked inside a running program: the run loop stands still.
 TEST_F(Remap, AClickInsideARunHoldsTheRunLoopUntilAKeyGoesDown) {
     r.load({0x7101, 0x1200});
-    r.host.at(150, [&] { r.machine.Command1_Click(0); });
-    r.host.at(10150, [&] { r.machine.Form_KeyDown(90); });
+    const std::uint64_t clickAt = YieldOfPass(2, 49); // after 7101 ran once
+    const std::uint64_t keyAt = clickAt + 10000;
+    r.host.at(clickAt, [&] { r.machine.Command1_Click(0); });
+    r.host.at(keyAt, [&] { r.machine.Form_KeyDown(90); });
     int v1AtKey = -1;
-    r.host.at(10149, [&] { v1AtKey = s.V[1]; });
-    r.resetAndRun(10150 + 20 * 101);
-    EXPECT_EQ(v1AtKey, 1); // pass 1 only, then the wait from yield 150
+    r.host.at(keyAt - 1, [&] { v1AtKey = s.V[1]; });
+    r.resetAndRun(keyAt + YieldsOfPasses(20));
+    EXPECT_EQ(v1AtKey, 1); // pass 1 only, then the wait
     EXPECT_EQ(s.KeyMap[1], 90);
     EXPECT_GT(s.V[1], 5);
 }
@@ -155,9 +158,9 @@ TEST_F(Remap, InsideFx0aItEndsTheWaitOnlyWithAKeyBoundBefore) {
     s.V[3] = 0xEE;
     // Keypad 2 (entry 8) bound to entry 1: FX0A ends with the old entry number.
     r.host.at(200, [&] { r.machine.Command1_Click(0); });
-    r.host.at(300, [&] { r.machine.Form_KeyDown(98); });
+    r.host.at(300, [&] { r.machine.Form_KeyDown(key::NumPad2); });
     r.resetAndRun(1000);
-    EXPECT_EQ(s.KeyMap[1], 98);
+    EXPECT_EQ(s.KeyMap[1], key::NumPad2);
     EXPECT_EQ(s.V[3], 8);
     EXPECT_EQ(s.V[4], 1);
     EXPECT_EQ(r.host.statusText, "");
@@ -185,7 +188,7 @@ TEST_F(Remap, ANewRunDuringTheWaitBindsNothingAndEmptiesTheLabel) {
     r.host.at(400, [&] { r.machine.Reset_Click(); });
     r.host.at(500, [&] { r.machine.Form_KeyDown(65); });
     r.resetAndRun(2000);
-    EXPECT_EQ(s.KeyMap[5], 101);
+    EXPECT_EQ(s.KeyMap[5], key::NumPad5);
     EXPECT_TRUE(r.host.captions.empty());
     EXPECT_EQ(r.host.statusText, "");
     EXPECT_GT(s.V[1], 5); // the new run ran
@@ -211,7 +214,7 @@ TEST_F(Remap, AResetInsideAnIdleWaitRunsOnlyAfterTheWaitUnwinds) {
     EXPECT_FALSE(activeInside);
     EXPECT_EQ(r.host.runRequests, 2); // asked again
     EXPECT_EQ(s.V[1], 0);
-    EXPECT_EQ(s.KeyMap[4], 100); // the reset ended the wait: nothing bound
+    EXPECT_EQ(s.KeyMap[4], key::NumPad4); // the reset ended the wait: nothing bound
     EXPECT_EQ(r.host.yields, 10u);
     EXPECT_EQ(r.host.statusText, "");
 
@@ -225,7 +228,7 @@ TEST_F(Remap, ExitDuringAWaitBindsNothing) {
     r.host.at(11, [&] { r.machine.Form_KeyDown(65); });
     r.machine.Command1_Click(0);
     EXPECT_EQ(r.host.yields, 10u);
-    EXPECT_EQ(s.KeyMap[1], 103);
+    EXPECT_EQ(s.KeyMap[1], key::NumPad7);
 }
 
 } // namespace

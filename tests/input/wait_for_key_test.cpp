@@ -1,3 +1,4 @@
+#include "support/key_codes.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ protected:
 };
 
 TEST_F(WaitForKey, StoresTheKeypadNumberOfTheNextBoundKeyDown) {
-    for (auto [code, number] : {std::pair{98, 8}, {96, 10}, {13, 14}, {103, 1}, {109, 15}}) {
+    for (auto [code, number] : {std::pair{key::NumPad2, 8}, {key::NumPad0, 10}, {key::Enter, 14}, {key::NumPad7, 1}, {key::NumPadSubtract, 15}}) {
         s.V[3] = 0xEE;
         s.V[4] = 0;
         r.host.at(r.host.yields + 400, [this, code = code] { r.machine.Form_KeyDown(code); });
@@ -31,17 +32,17 @@ TEST_F(WaitForKey, StoresTheKeypadNumberOfTheNextBoundKeyDown) {
 }
 
 TEST_F(WaitForKey, AKeyAlreadyHeldDoesNotCountNorDoUnboundKeysOrKeyUps) {
-    r.machine.Form_KeyDown(98); // held before the wait
+    r.machine.Form_KeyDown(key::NumPad2); // held before the wait
     at(200, [&] { r.machine.Form_KeyDown(81); });
     at(300, [&] { r.machine.Form_KeyUp(); });
-    at(400, [&] { r.machine.Form_KeyDown(16); });
+    at(400, [&] { r.machine.Form_KeyDown(key::Shift); });
     std::string labelDuring;
     int v3During = -1;
     at(5000, [&] {
         labelDuring = r.host.statusText;
         v3During = s.V[3];
     });
-    at(5001, [&] { r.machine.Form_KeyDown(98); }); // pressed again
+    at(5001, [&] { r.machine.Form_KeyDown(key::NumPad2); }); // pressed again
     r.resetAndRun(6000);
     EXPECT_EQ(labelDuring, Waiting);
     EXPECT_EQ(v3During, 0xEE);
@@ -51,7 +52,7 @@ TEST_F(WaitForKey, AKeyAlreadyHeldDoesNotCountNorDoUnboundKeysOrKeyUps) {
 }
 
 TEST_F(WaitForKey, ShowsTheLabelOnlyWhileItWaitsAndYieldsIdly) {
-    at(3000, [&] { r.machine.Form_KeyDown(101); });
+    at(3000, [&] { r.machine.Form_KeyDown(key::NumPad5); });
     r.resetAndRun(4000);
     EXPECT_EQ(s.V[3], 5);
     const std::vector<std::string> labels = {"", Waiting, ""}; // the reset's, the wait's
@@ -66,7 +67,7 @@ TEST_F(WaitForKey, TicksTakeTheDelayTimerToZeroDuringTheWait) {
     r.host.everyYield = [&] {
         if (r.host.yields % 17 == 0) r.machine.Timer1_Timer();
     };
-    at(2000, [&] { r.machine.Form_KeyDown(101); });
+    at(2000, [&] { r.machine.Form_KeyDown(key::NumPad5); });
     int delayBeforeKey = -1;
     at(1999, [&] { delayBeforeKey = s.DelayTimer; });
     r.resetAndRun(2500);
@@ -81,7 +82,7 @@ TEST_F(WaitForKey, AResetDuringTheWaitStoresNothingAndEmptiesTheLabel) {
         r.load({0x6507, 0x1202});
         r.machine.Reset_Click();
     });
-    at(800, [&] { r.machine.Form_KeyDown(98); });
+    at(800, [&] { r.machine.Form_KeyDown(key::NumPad2); });
     r.resetAndRun(1500);
     EXPECT_EQ(s.V[3], 0xEE);
     EXPECT_EQ(s.V[4], 0);
@@ -92,7 +93,7 @@ TEST_F(WaitForKey, AResetDuringTheWaitStoresNothingAndEmptiesTheLabel) {
 
 TEST_F(WaitForKey, ExitDuringTheWaitEndsEverything) {
     at(500, [&] { r.machine.EndAllRuns(); });
-    at(501, [&] { r.machine.Form_KeyDown(98); });
+    at(501, [&] { r.machine.Form_KeyDown(key::NumPad2); });
     r.resetAndRun(5000);
     EXPECT_EQ(r.host.yields, 500u);
     EXPECT_EQ(s.V[3], 0xEE);
@@ -101,7 +102,7 @@ TEST_F(WaitForKey, ExitDuringTheWaitEndsEverything) {
 
 TEST_F(WaitForKey, PauseDuringTheWaitTakesEffectOnlyAfterIt) {
     at(500, [&] { r.machine.pausex_Click(); });
-    at(900, [&] { r.machine.Form_KeyDown(104); });
+    at(900, [&] { r.machine.Form_KeyDown(key::NumPad8); });
     r.resetAndRun(5000);
     EXPECT_EQ(s.V[3], 2); // the wait ended and stored
     EXPECT_EQ(s.V[4], 0); // but the next instruction did not run

@@ -3,6 +3,8 @@
 // makes goes through the replaced operator new below and is counted while
 // the counter is on.
 
+#include "support/passes.h"
+#include "support/program_bytes.h"
 #include "support/silent_host.h"
 #include "vm/machine.h"
 
@@ -167,17 +169,13 @@ TEST(Allocations, TenThousandPassesOfEveryKindAllocateNothing) {
     Machine machine(host);
     host.machine = &machine;
     machine.LoadDefaultKeyMap();
-    std::uint32_t at = ProgramStart;
-    for (const std::uint16_t word : EveryKind) {
-        machine.State.Memory[at++] = static_cast<std::uint8_t>(word >> 8);
-        machine.State.Memory[at++] = static_cast<std::uint8_t>(word & 0xFF);
-    }
+    testing::PlaceWords(machine.State.Memory, EveryKind);
     for (std::uint32_t k = 0; k < 15; ++k) machine.State.Memory[0x300 + k] = 0xFF;
 
-    // 101 yields for most passes (an opening yield and the loop's 100);
-    // sprites and words that match no row make 100.
+    // Most passes make an opening yield and the loop's 100; sprites and words
+    // that match no row make 100, so the limit is reached after more passes.
     constexpr std::uint64_t Passes = 10000;
-    host.yieldLimit = Passes * 101;
+    host.yieldLimit = testing::YieldsOfPasses(Passes);
 
     allocations = 0;
     counting = true;

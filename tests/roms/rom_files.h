@@ -8,12 +8,9 @@
 
 namespace kestrel::testing {
 
-// The project's own ROMs live in roms/, their golden screens next to the tests.
+// The project's own ROMs live in roms/.
 inline std::string romPath(const std::string& name) {
     return std::string(KESTREL_SOURCE_DIR) + "/roms/" + name;
-}
-inline std::string goldenPath(const std::string& name) {
-    return std::string(KESTREL_SOURCE_DIR) + "/tests/roms/" + name;
 }
 
 inline std::vector<std::uint8_t> readBytes(const std::string& path) {

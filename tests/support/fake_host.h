@@ -1,6 +1,7 @@
 #pragma once
 
-#include "vm/host.h"
+#include "support/passes.h"
+#include "support/silent_host.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,7 +19,7 @@ struct Tone {
 
 // A Host that counts and records everything, and runs scripted events at
 // chosen yields (yield numbers count from 1 over the host's whole life).
-class FakeHost : public Host {
+class FakeHost : public SilentHost {
 public:
     void yield() override { serve(false); }
     void idleYield() override { serve(true); }
@@ -43,6 +44,12 @@ public:
     // Run `event` inside yield number `yieldNumber`.
     void at(std::uint64_t yieldNumber, std::function<void()> event) {
         script.emplace(yieldNumber, std::move(event));
+    }
+    // Run `event` inside the `nth` yield of pass `pass` of a run started
+    // with this host (see YieldOfPass).
+    void atPass(std::uint64_t pass, std::uint64_t nth, std::function<void()> event,
+                std::uint64_t handlerYields = HandlerYields) {
+        at(YieldOfPass(pass, nth, handlerYields), std::move(event));
     }
     // Run `event` inside every yield, after the scripted ones.
     std::function<void()> everyYield;
@@ -69,6 +76,7 @@ public:
 
 private:
     void serve(bool idle) {
+        SilentHost::yield();
         volatile char mark = 0;
         yieldStackAddress = reinterpret_cast<std::uintptr_t>(&mark);
         if (yieldStackAddress < deepestYieldStackAddress) deepestYieldStackAddress = yieldStackAddress;

@@ -1,12 +1,11 @@
 #include "support/rom_runner.h"
 
+#include "support/program_bytes.h"
+
 namespace kestrel::testing {
 
 void RomRunner::load(std::initializer_list<std::uint16_t> words, std::uint32_t at) {
-    for (std::uint16_t word : words) {
-        machine.State.Memory[at++] = static_cast<std::uint8_t>(word >> 8);
-        machine.State.Memory[at++] = static_cast<std::uint8_t>(word & 0xFF);
-    }
+    PlaceWords(machine.State.Memory, words, at);
 }
 
 void RomRunner::execute(std::initializer_list<std::uint16_t> words) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/fake_host.h"
+#include "support/passes.h"
 #include "vm/machine.h"
 
 #include <cstdint>
@@ -19,16 +20,13 @@ public:
     // Places the words at 512 onward, as a loaded ROM would be.
     void load(std::initializer_list<std::uint16_t> words, std::uint32_t at = ProgramStart);
 
-    // Yields of one run-loop pass, without the handler's opening yield.
-    static constexpr std::uint64_t PassYields = 100;
-
     // Runs `words` from 512 followed by a jump to itself, through Reset and
     // the run loop, long enough for every word to have executed once.
     void execute(std::initializer_list<std::uint16_t> words);
     // Reset, then run `passes` passes of instructions that each make
     // `handlerYields` opening yields (0 for DXYN and unmatched words).
     void resetAndRunPasses(std::uint64_t passes, std::uint64_t handlerYields = 1) {
-        resetAndRun(passes * (PassYields + handlerYields));
+        resetAndRun(YieldsOfPasses(passes, handlerYields));
     }
 
     // Reset, then run until `yieldCount` more yields have been made (or the

@@ -96,7 +96,7 @@ class Unmatched : public ::testing::TestWithParam<std::uint16_t> {};
 TEST_P(Unmatched, DoesNothingAndMakesNoYield) {
     auto a = Prepared(GetParam());
     auto zero = Prepared(0x0000);
-    EXPECT_EQ(RunOnePass(*a), RomRunner::PassYields);
+    EXPECT_EQ(RunOnePass(*a), YieldsOfPasses(1, 0));
     RunOnePass(*zero);
     ExpectSameMachine(*a, *zero);
     EXPECT_EQ(a->state().ProgramCounter, 516u);
@@ -157,7 +157,7 @@ TEST(Dispatch, EveryRowReachesItsHandler) {
         auto r = Prepared(row.word);
         const std::uint64_t yields = RunOnePass(*r);
         if (row.word != 0xF115) {
-            EXPECT_EQ(yields, RomRunner::PassYields + (row.word >> 12 == 0xD ? 0 : 1));
+            EXPECT_EQ(yields, YieldsOfPasses(1, row.word >> 12 == 0xD ? 0 : HandlerYields));
         }
         row.check(*r);
     }

@@ -1,3 +1,4 @@
+#include "support/key_codes.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,7 @@ TEST(Flow, TwoHundredFiftySevenCallsSucceedAndTheNextStopsTheRun) {
     EXPECT_NE(fault.find("2200"), std::string::npos) << fault;
     EXPECT_NE(fault.find("512"), std::string::npos) << fault;
     EXPECT_NE(fault.find("257"), std::string::npos) << fault;
-    EXPECT_LT(r.host.yields, 257u * 101 + 5 * 101); // stopped, not run to the end
+    EXPECT_LT(r.host.yields, YieldsOfPasses(257 + 5)); // stopped, not run to the end
 }
 
 TEST(Flow, AReturnWithNoCallStopsTheRunWithTheDepth) {
@@ -89,7 +90,7 @@ TEST(Flow, ASelfJumpSpinsWhileTicksAndKeysAreServed) {
     r.load({0x1200});
     r.state().DelayTimer = 1;
     r.host.at(5000, [&] { r.machine.Timer1_Timer(); });
-    r.host.at(7000, [&] { r.machine.Form_KeyDown(104); });
+    r.host.at(7000, [&] { r.machine.Form_KeyDown(key::NumPad8); });
     r.resetAndRunPasses(100);
     EXPECT_EQ(r.state().ProgramCounter, 0x200u);
     EXPECT_EQ(r.state().DelayTimer, 0);

@@ -19,8 +19,10 @@
 #include <fstream>
 #include <future>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -34,6 +36,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto HangLimit = std::chrono::seconds(5);
+constexpr uid_t NobodyId = 65534;
 
 
 std::string Lower(std::string s) {
@@ -66,10 +69,46 @@ protected:
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
+    // What opening a file did to the machine, as the checks need it.
+    struct Outcome {
+        std::vector<std::string> loadErrors;
+        bool memoryKept = false;
+        bool programCounterKept = false;
+        bool generationKept = false;
+        int runRequests = 0;
+    };
+    // An outcome as text, to cross from a child process: "outcome", the
+    // three flags, the run requests, then each message with its length.
+    static std::string Encode(const Outcome& o) {
+        std::ostringstream out;
+        out << "outcome " << o.memoryKept << o.programCounterKept << o.generationKept << ' ' << o.runRequests << ' '
+            << o.loadErrors.size();
+        for (const std::string& message : o.loadErrors) out << ' ' << message.size() << ':' << message;
+        return out.str();
+    }
+    static bool Decode(const std::string& text, Outcome& o) {
+        std::istringstream in(text);
+        std::string word, flags;
+        std::size_t count = 0;
+        if (!(in >> word >> flags >> o.runRequests >> count) || word != "outcome" || flags.size() != 3) return false;
+        o.memoryKept = flags[0] == '1';
+        o.programCounterKept = flags[1] == '1';
+        o.generationKept = flags[2] == '1';
+        for (std::size_t k = 0; k < count; ++k) {
+            std::size_t size = 0;
+            char colon = 0;
+            if (!(in >> size >> colon) || colon != ':') return false;
+            std::string message(size, '\0');
+            if (!in.read(message.data(), static_cast<std::streamsize>(size))) return false;
+            o.loadErrors.push_back(message);
+        }
+        return true;
+    }
+
     // Opens the file through the menu command, the way the dialog hands it
     // over, on a thread of its own so that a load that blocks fails the test
     // instead of hanging it.
-    void OpenAndExpectRefusal(const std::string& file, const std::vector<std::string>& reasonWords) {
+    Outcome Open(const std::string& file) {
         const MachineState before = machine_->State;
         const auto generation = machine_->RunGeneration();
         auto machine = machine_;
@@ -82,18 +121,28 @@ protected:
         }
         done.get();
         elapsed_ = Clock::now() - start;
+        return {host_->loadErrors, machine_->State.Memory == before.Memory,
+                machine_->State.ProgramCounter == before.ProgramCounter, machine_->RunGeneration() == generation,
+                host_->runRequests};
+    }
 
-        ASSERT_EQ(host_->loadErrors.size(), 1u) << file;
-        const std::string& message = host_->loadErrors.front();
+    static void ExpectRefusal(const Outcome& outcome, const std::string& file,
+                              const std::vector<std::string>& reasonWords) {
+        ASSERT_EQ(outcome.loadErrors.size(), 1u) << file;
+        const std::string& message = outcome.loadErrors.front();
         EXPECT_NE(message.find(file), std::string::npos) << "the message names the file: " << message;
         const std::string lower = Lower(message);
         EXPECT_TRUE(std::any_of(reasonWords.begin(), reasonWords.end(),
                                 [&](const std::string& w) { return lower.find(w) != std::string::npos; }))
             << "the message gives the reason: " << message;
-        EXPECT_TRUE(machine_->State.Memory == before.Memory) << "a refused file changed memory";
-        EXPECT_EQ(machine_->State.ProgramCounter, before.ProgramCounter) << "a refused file reset the machine";
-        EXPECT_EQ(machine_->RunGeneration(), generation) << "a refused file started a new run";
-        EXPECT_EQ(host_->runRequests, 0);
+        EXPECT_TRUE(outcome.memoryKept) << "a refused file changed memory";
+        EXPECT_TRUE(outcome.programCounterKept) << "a refused file reset the machine";
+        EXPECT_TRUE(outcome.generationKept) << "a refused file started a new run";
+        EXPECT_EQ(outcome.runRequests, 0);
+    }
+
+    void OpenAndExpectRefusal(const std::string& file, const std::vector<std::string>& reasonWords) {
+        ExpectRefusal(Open(file), file, reasonWords);
     }
 
     std::shared_ptr<FakeHost> host_ = std::make_shared<FakeHost>();
@@ -136,14 +185,41 @@ TEST_F(HostileFiles, AFileWithoutReadPermissionIsRefused) {
     const std::string file = path("locked.ch8");
     WriteFile(file, 4);
     ASSERT_EQ(::chmod(file.c_str(), 0), 0);
-    // Root reads a file whatever its mode says, so there is no refusal to see.
     const int probe = ::open(file.c_str(), O_RDONLY);
-    if (probe >= 0) {
-        ::close(probe);
-        GTEST_SKIP() << "running as root (uid " << ::geteuid()
-                     << "), which reads a file of mode 000 anyway; the refusal cannot be observed here";
+    if (probe < 0) return OpenAndExpectRefusal(file, {"permission", "denied"});
+    // Root reads a file whatever its mode says: the open is made in a child
+    // that has given up root for the unprivileged user nobody, and the
+    // child's outcome comes back through a pipe to be checked here.
+    ::close(probe);
+    ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0) << "nobody must reach the file itself";
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(channel[0]);
+        std::string report;
+        if (::setgid(NobodyId) != 0 || ::setuid(NobodyId) != 0) {
+            report = "cannot become nobody";
+        } else if (const int again = ::open(file.c_str(), O_RDONLY); again >= 0) {
+            report = "nobody reads a file of mode 000";
+        } else {
+            report = Encode(Open(file));
+        }
+        const bool written = ::write(channel[1], report.data(), report.size()) == static_cast<ssize_t>(report.size());
+        std::_Exit(written ? 0 : 1);
     }
-    OpenAndExpectRefusal(file, {"permission", "denied"});
+    ::close(channel[1]);
+    std::string report;
+    char chunk[512];
+    for (ssize_t n; (n = ::read(channel[0], chunk, sizeof chunk)) > 0;) report.append(chunk, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child ended with status " << status;
+    Outcome outcome;
+    ASSERT_TRUE(Decode(report, outcome)) << report;
+    ExpectRefusal(outcome, file, {"permission", "denied"});
 }
 
 TEST_F(HostileFiles, AFileThatVanishedAfterTheDialogIsRefused) {
@@ -167,7 +243,7 @@ TEST_F(HostileFiles, DevZeroIsRefusedWithoutReadingForEver) {
 }
 
 TEST_F(HostileFiles, ARefusedFileServedInsideARunLeavesThatProgramRunning) {
-    // 7001 counts passes in V1 for as long as the run goes on.
+    // 7101 counts passes in V1 for as long as the run goes on.
     RomRunner r;
     r.load({0x7101, 0x1200});
     const std::string folder = path("folder");
@@ -181,7 +257,7 @@ TEST_F(HostileFiles, ARefusedFileServedInsideARunLeavesThatProgramRunning) {
     ASSERT_EQ(r.host.loadErrors.size(), 1u);
     EXPECT_TRUE(r.host.faults.empty());
     EXPECT_GT(countAtOpen, 0);
-    // About 20000 / 101 passes in all; half of them ran after the refusal.
+    // Nearly two hundred passes in all; half of them ran after the refusal.
     EXPECT_GT(r.state().V[1], countAtOpen + 50);
 }
 

@@ -111,37 +111,6 @@ TEST(Index, AStoreOverTheFontChangesWhatFx29ThenShowsUntilTheNextReset) {
     EXPECT_EQ(s.Memory[4096], 0x60);
 }
 
-TEST(Index, TimerRegistersThroughTheRunLoop) {
-    RomRunner r;
-    MachineState& s = r.state();
-    for (int v : {0, 1, 2, 9, 200}) {
-        s.V[1] = static_cast<std::uint8_t>(v);
-        s.DelayTimer = 0;
-        r.execute({0xF115, 0xF207});
-        EXPECT_EQ(s.V[2], v > 1 ? v - 1 : v) << "V1 = " << v;
-    }
-    s.V[3] = 60;
-    s.SoundTimer = 0;
-    r.execute({0xF318});
-    EXPECT_EQ(s.SoundTimer, 60); // the loop never counts the sound timer
-    s.V[0] = 0;
-    r.execute({0xF018});
-    EXPECT_EQ(s.SoundTimer, 0);
-    r.machine.Timer1_Timer();
-    EXPECT_TRUE(r.host.tones.empty());
-}
-
-TEST(Index, Fx07ReadsTheTimerAsItsOwnYieldLeftIt) {
-    RomRunner r;
-    r.state().DelayTimer = 0;
-    r.state().V[1] = 10;
-    r.load({0xF115, 0xF207, 0x1204});
-    // A tick served in the opening yield of F207 (pass 2's first yield).
-    r.host.at(102, [&] { r.machine.Timer1_Timer(); });
-    r.resetAndRunPasses(3);
-    EXPECT_EQ(r.state().V[2], 8); // 10, less the pass, less the tick
-}
-
 // Accesses past 8192 are made in their order up to the first outside one;
 // then the run stops with a message naming the instruction and the address.
 class BeyondMemory : public ::testing::Test {

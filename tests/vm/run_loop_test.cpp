@@ -1,3 +1,4 @@
+#include "support/key_codes.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +14,10 @@ TEST(RunLoop, ZeroMemoryWalksThePcByTwoAPassOfAHundredYields) {
     std::vector<std::uint32_t> pcs;
     r.host.everyYield = [&] { pcs.push_back(r.state().ProgramCounter); };
     const MachineState before = r.state();
-    r.resetAndRun(1000);
-    ASSERT_EQ(pcs.size(), 1000u);
-    for (std::size_t n = 0; n < pcs.size(); ++n) ASSERT_EQ(pcs[n], 514 + 2 * (n / 100)) << "yield " << n + 1;
+    r.resetAndRunPasses(10, 0);
+    ASSERT_EQ(pcs.size(), YieldsOfPasses(10, 0));
+    for (std::size_t n = 0; n < pcs.size(); ++n)
+        ASSERT_EQ(pcs[n], 514 + 2 * (n / YieldsOfPasses(1, 0))) << "yield " << n + 1;
     EXPECT_EQ(r.host.idleYields, 0u);
     const MachineState& s = r.state();
     EXPECT_EQ(s.V, before.V);
@@ -30,9 +32,10 @@ TEST(RunLoop, AYieldingInstructionAddsItsOpeningYieldToThePass) {
     for (std::uint32_t a = 512; a < 600; a += 2) r.load({0x6001}, a);
     std::vector<std::uint32_t> pcs;
     r.host.everyYield = [&] { pcs.push_back(r.state().ProgramCounter); };
-    r.resetAndRun(1010);
-    ASSERT_EQ(pcs.size(), 1010u);
-    for (std::size_t n = 0; n < pcs.size(); ++n) ASSERT_EQ(pcs[n], 514 + 2 * (n / 101)) << "yield " << n + 1;
+    r.resetAndRunPasses(10);
+    ASSERT_EQ(pcs.size(), YieldsOfPasses(10));
+    for (std::size_t n = 0; n < pcs.size(); ++n)
+        ASSERT_EQ(pcs[n], 514 + 2 * (n / YieldsOfPasses(1))) << "yield " << n + 1;
 }
 
 TEST(RunLoop, DelayTimerFallsToOneAPassAndStopsThere) {
@@ -59,18 +62,19 @@ TEST(RunLoop, PauseSkipsInstructionsButNotTheCountdownAndYieldsIdly) {
 
     // Pause lifted inside a yield: the next pass executes again.
     r.host.at(r.host.yields + 50, [&] { r.machine.pausex_Click(); });
-    r.resetAndRun(50 + 5 * 101);
+    r.resetAndRun(50 + YieldsOfPasses(5));
     EXPECT_GE(r.state().V[1], 2);
 }
 
 TEST(RunLoop, PauseChosenInsideAPassTakesEffectAtTheNextYield) {
     RomRunner r;
     r.load({0x7101, 0x1200});
-    r.host.at(150, [&] { r.machine.pausex_Click(); });
+    const std::uint64_t pauseAt = YieldOfPass(2, 49); // among the loop's yields after 1200
+    r.host.at(pauseAt, [&] { r.machine.pausex_Click(); });
     r.resetAndRun(2000);
     EXPECT_EQ(r.state().V[1], 1); // 7101 ran in pass 1, 1200 in pass 2, then nothing
     EXPECT_EQ(r.state().ProgramCounter, 512u);
-    EXPECT_EQ(r.host.idleYields, 2000u - 150u);
+    EXPECT_EQ(r.host.idleYields, 2000u - pauseAt);
 }
 
 // Fetches up to 8191 read 8191 and 8192; one above stops the run.
@@ -93,7 +97,7 @@ TEST(RunLoop, TheFetchLimitStopsTheRunWithAMessageAndResetStartsAgain) {
     // The window lives on: ticks and keys are served, and Reset runs again.
     r.state().V[1] = 0;
     r.machine.Timer1_Timer();
-    r.machine.Form_KeyDown(101);
+    r.machine.Form_KeyDown(key::NumPad5);
     EXPECT_EQ(r.state().KeyPressed, 5);
     r.load({0x6177, 0x1202});
     r.resetAndRunPasses(3);

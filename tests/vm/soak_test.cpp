@@ -3,7 +3,10 @@
 // Open ROM of a fresh random program): resident memory and the native stack
 // depth at the yields must stay flat however many runs are abandoned.
 
+#include "support/key_codes.h"
+#include "support/passes.h"
 #include "support/process_stats.h"
+#include "support/program_bytes.h"
 #include "support/silent_host.h"
 #include "vm/machine.h"
 
@@ -44,7 +47,7 @@ constexpr std::uint64_t Instructions = 10'000'000;
 constexpr long ResidentGrowthLimitKb = 256;
 #endif
 // Every pass of the run loop yields 100 times, plus once in most handlers.
-constexpr std::uint64_t YieldsPerInstructionAtMost = 101;
+constexpr std::uint64_t YieldsPerInstructionAtMost = kestrel::testing::YieldsOfPasses(1);
 constexpr std::uint64_t ResetEvery = 200'000; // yields: about 2000 instructions
 constexpr std::uint64_t KeyEvery = 7'919;     // yields: ends any wait for a key
 
@@ -54,18 +57,16 @@ constexpr std::uint64_t KeyEvery = 7'919;     // yields: ends any wait for a key
 // first word points I into memory, as I also survives Reset and FX1E walks it
 // upward.
 std::vector<std::uint8_t> RandomProgram(std::mt19937& rng) {
-    std::vector<std::uint8_t> rom(MaxRomSize - 1);
-    rom[0] = 0xA2;
-    rom[1] = static_cast<std::uint8_t>(rng());
-    for (std::size_t i = 2; i + 1 < rom.size(); i += 2) {
+    std::vector<std::uint16_t> words(MaxRomSize / 2);
+    words[0] = static_cast<std::uint16_t>(0xA200 | (rng() & 0xFF));
+    for (std::size_t i = 1; i < words.size(); ++i) {
         std::uint16_t word = 0;
         do {
             word = static_cast<std::uint16_t>(rng());
         } while ((word >> 12) == 0x2 || ((word >> 12) == 0 && (word & 0xFF) == 0xEE));
-        rom[i] = static_cast<std::uint8_t>(word >> 8);
-        rom[i + 1] = static_cast<std::uint8_t>(word);
+        words[i] = word;
     }
-    return rom;
+    return kestrel::testing::WordsToBytes(words);
 }
 
 // Programs that store over themselves make calls of their own, and the
@@ -111,7 +112,7 @@ private:
         deepest = std::min(deepest, FrameAddress());
         if (yields >= nextKey) {
             nextKey += KeyEvery;
-            machine->Form_KeyDown(101);
+            machine->Form_KeyDown(kestrel::testing::key::NumPad5);
             machine->Form_KeyUp();
         }
         if (yields < nextReset) return;

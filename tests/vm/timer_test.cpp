@@ -37,7 +37,7 @@ TEST(Tick, TwoFx18BeforeATickGiveOneToneForTheLaterValue) {
     r.state().V[1] = 30;
     r.state().V[2] = 7;
     r.load({0xF118, 0xF218, 0x1204});
-    r.host.at(3 * 101, [&] { r.machine.Timer1_Timer(); });
+    r.host.at(YieldsOfPasses(3), [&] { r.machine.Timer1_Timer(); });
     r.resetAndRunPasses(6);
     ASSERT_EQ(r.host.tones.size(), 1u);
     EXPECT_EQ(r.host.tones[0].ms, 70);
@@ -61,7 +61,7 @@ TEST(Tick, ProgramPollingTheDelayTimerSeesItReachZeroOnlyThroughATick) {
     // V1 := 20; DT := V1; loop: V2 := DT; skip if V2 = 0; jump loop; V3 := 1.
     r.load({0x6114, 0xF115, 0xF207, 0x3200, 0x1204, 0x6301, 0x120C});
     int delayBeforeTick = -1, v3BeforeTick = -1;
-    r.host.at(150 * 101, [&] {
+    r.host.at(YieldsOfPasses(150), [&] {
         delayBeforeTick = r.state().DelayTimer;
         v3BeforeTick = r.state().V[3];
         r.machine.Timer1_Timer();
@@ -81,6 +81,37 @@ TEST(Tick, ANewRunAndExitSilenceTheTone) {
     EXPECT_EQ(r.host.toneStops, stops + 1);
     r.machine.EndAllRuns();
     EXPECT_EQ(r.host.toneStops, stops + 2);
+}
+
+TEST(TimerRegisters, TimerRegistersThroughTheRunLoop) {
+    RomRunner r;
+    MachineState& s = r.state();
+    for (int v : {0, 1, 2, 9, 200}) {
+        s.V[1] = static_cast<std::uint8_t>(v);
+        s.DelayTimer = 0;
+        r.execute({0xF115, 0xF207});
+        EXPECT_EQ(s.V[2], v > 1 ? v - 1 : v) << "V1 = " << v;
+    }
+    s.V[3] = 60;
+    s.SoundTimer = 0;
+    r.execute({0xF318});
+    EXPECT_EQ(s.SoundTimer, 60); // the loop never counts the sound timer
+    s.V[0] = 0;
+    r.execute({0xF018});
+    EXPECT_EQ(s.SoundTimer, 0);
+    r.machine.Timer1_Timer();
+    EXPECT_TRUE(r.host.tones.empty());
+}
+
+TEST(TimerRegisters, Fx07ReadsTheTimerAsItsOwnYieldLeftIt) {
+    RomRunner r;
+    r.state().DelayTimer = 0;
+    r.state().V[1] = 10;
+    r.load({0xF115, 0xF207, 0x1204});
+    // A tick served in the opening yield of F207.
+    r.host.atPass(2, 1, [&] { r.machine.Timer1_Timer(); });
+    r.resetAndRunPasses(3);
+    EXPECT_EQ(r.state().V[2], 8); // 10, less the pass, less the tick
 }
 
 } // namespace
