@@ -52,7 +52,7 @@ void settle() {
 void showWithoutTicks(Form1& form) {
     form.show();
     settle();
-    form.timer()->stop();
+    form.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     settle();
 }
 

@@ -38,11 +38,9 @@ public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
+    // The machine the window owns, for the tests and benchmarks; the
+    // controls are found by their object names.
     Machine& machine() { return machine_; }
-    PictureBox* picture() const { return picture_; }
-    QPushButton* button(int index) const { return buttons_.at(static_cast<std::size_t>(index)); }
-    QLabel* statusLabel() const { return label_; }
-    QTimer* timer() { return &timer1_; }
 
     // Menu commands.
     void OpenROM_Click();
@@ -80,7 +78,7 @@ private:
     PictureBox* picture_ = nullptr;
     std::array<QPushButton*, KeypadKeys> buttons_{};
     QLabel* label_ = nullptr;
-    QTimer timer1_;
+    QTimer timer1_{this}; // a child, so that it is found by its name
     std::unique_ptr<KeyPreview> keyPreview_;
 };
 

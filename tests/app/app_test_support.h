@@ -4,11 +4,14 @@
 // and modal dialogs found from a timer.
 
 #include "form1.h"
+#include "support/program_bytes.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -25,22 +28,14 @@ inline QString writeRom(const QTemporaryDir& dir, const QString& name, std::init
     const QString path = dir.filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return {};
-    QByteArray bytes;
-    for (const std::uint16_t word : words) {
-        bytes.append(static_cast<char>(word >> 8));
-        bytes.append(static_cast<char>(word & 0xFF));
-    }
-    file.write(bytes);
+    const std::vector<std::uint8_t> bytes = testing::WordsToBytes(words);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     return path;
 }
 
 // Places the words in memory from 512, as a loaded ROM would be.
 inline void placeProgram(Machine& machine, std::initializer_list<std::uint16_t> words) {
-    std::uint32_t address = ProgramStart;
-    for (const std::uint16_t word : words) {
-        machine.State.Memory[address++] = static_cast<std::uint8_t>(word >> 8);
-        machine.State.Memory[address++] = static_cast<std::uint8_t>(word & 0xFF);
-    }
+    testing::PlaceWords(machine.State.Memory, words);
 }
 
 // The run loop owns the thread while a program runs, so a test hands it the
@@ -77,14 +72,22 @@ void whenModal(std::function<void(T*)> act, int timeoutMs = 5000) {
     poll->start(20);
 }
 
+// The window's controls, found by their names as a user's tools would.
+inline PictureBox* picture(Form1& form) { return form.findChild<PictureBox*>(QStringLiteral("Picture1")); }
+inline QPushButton* button(Form1& form, int index) {
+    return form.findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(index));
+}
+inline QLabel* statusLabel(Form1& form) { return form.findChild<QLabel*>(QStringLiteral("Label1")); }
+inline QTimer* timer1(Form1& form) { return form.findChild<QTimer*>(QStringLiteral("Timer1")); }
+
 // The colour of device pixel (x, y) of the picture as Picture1 paints it.
 inline QRgb paintedPixel(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
 // Picture1's rendering, 1:1 whatever the screen's pixel ratio.
 inline QImage renderPicture(Form1& form) {
-    QImage image = form.picture()->grab().toImage();
+    QImage image = picture(form)->grab().toImage();
     if (image.devicePixelRatio() != 1.0)
-        image = image.scaled(form.picture()->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        image = image.scaled(picture(form)->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return image;
 }
 

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
             form.close();
         } else if (std::strcmp(way, "remap") == 0) {
             QTimer::singleShot(200, &form, [&] { exitAction->trigger(); });
-            form.button(3)->click();
+            form.findChild<QPushButton*>(QStringLiteral("Command1_3"))->click();
         } else if (std::strcmp(way, "tones") == 0) {
             form.tone(500, 50);
             form.tone(500, 50);

@@ -68,7 +68,7 @@ private slots:
                         counterAfterWait = machine.State.V[0];
                         QTest::keyClick(&form, Qt::Key_Space);
                     });
-                    form.button(0)->click(); // waits inside the run for the key
+                    button(form, 0)->click(); // waits inside the run for the key
                     machine.EndAllRuns();
                     done = true;
                 });

@@ -143,30 +143,30 @@ private slots:
         const MachineState& state = form.machine().State;
         const auto lastCode = [&] { return static_cast<int>(state.LastKeyCode); };
         const auto& fallback = HostKeyCodes::FallbackCodes;
-        QTest::keyPress(form.picture(), Qt::Key_5, Qt::KeypadModifier);
+        QTest::keyPress(picture(form), Qt::Key_5, Qt::KeypadModifier);
         QCOMPARE(state.KeyPressed, 5);
-        sendKey(form.picture(), QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, false);
+        sendKey(picture(form), QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, false);
         QCOMPARE(lastCode(), fallback[0]);
         QCOMPARE(state.KeyPressed, 5); // bound to nothing
-        sendKey(form.picture(), QEvent::KeyRelease, Qt::Key_Adiaeresis, Qt::NoModifier, false);
+        sendKey(picture(form), QEvent::KeyRelease, Qt::Key_Adiaeresis, Qt::NoModifier, false);
         QCOMPARE(state.KeyPressed, 0); // its key-up releases the held key
-        sendKey(form.picture(), QEvent::KeyPress, Qt::Key_VolumeUp, Qt::NoModifier, false);
+        sendKey(picture(form), QEvent::KeyPress, Qt::Key_VolumeUp, Qt::NoModifier, false);
         QCOMPARE(lastCode(), fallback[1]);
-        sendKey(form.picture(), QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, false);
+        sendKey(picture(form), QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, false);
         QCOMPARE(lastCode(), fallback[0]); // kept for its key
         // One Qt key on two scan codes is two keys.
         QKeyEvent scanned(QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, 48, 0xE4, 0);
-        QApplication::sendEvent(form.picture(), &scanned);
+        QApplication::sendEvent(picture(form), &scanned);
         QCOMPARE(lastCode(), fallback[2]);
 
         // Such a key ends a remap wait and is bound, captioned by its code.
         QTimer::singleShot(50, &form, [&] {
-            sendKey(form.picture(), QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, false);
+            sendKey(picture(form), QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, false);
         });
-        QTest::mouseClick(form.button(0), Qt::LeftButton);
+        QTest::mouseClick(button(form, 0), Qt::LeftButton);
         QCOMPARE(static_cast<int>(state.KeyMap[1]), fallback[3]);
-        QCOMPARE(form.button(0)->text(), QString::fromStdString(KeyCaption(fallback[3])));
-        QCOMPARE(form.statusLabel()->text(), QString());
+        QCOMPARE(button(form, 0)->text(), QString::fromStdString(KeyCaption(fallback[3])));
+        QCOMPARE(statusLabel(form)->text(), QString());
     }
 
     // Once the range is used up, every further unknown key shares its last code.
@@ -186,17 +186,17 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const MachineState& state = form.machine().State;
-        QTest::keyPress(form.picture(), Qt::Key_4, Qt::KeypadModifier);
+        QTest::keyPress(picture(form), Qt::Key_4, Qt::KeypadModifier);
         QCOMPARE(state.KeyPressed, 4);
-        QTest::keyPress(form.picture(), Qt::Key_6, Qt::KeypadModifier);
+        QTest::keyPress(picture(form), Qt::Key_6, Qt::KeypadModifier);
         QCOMPARE(state.KeyPressed, 6);
-        QTest::keyRelease(form.picture(), Qt::Key_6, Qt::KeypadModifier);
+        QTest::keyRelease(picture(form), Qt::Key_6, Qt::KeypadModifier);
         QCOMPARE(state.KeyPressed, 0); // one key is tracked: any key-up clears it
-        QTest::keyPress(form.picture(), Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyPress(picture(form), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(state.KeyPressed, 14);
-        QTest::keyRelease(form.picture(), Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyRelease(picture(form), Qt::Key_Enter, Qt::KeypadModifier);
         // The main keyboard's 5 is not the keypad's.
-        QTest::keyPress(form.picture(), Qt::Key_5);
+        QTest::keyPress(picture(form), Qt::Key_5);
         QCOMPARE(state.KeyPressed, 0);
     }
 
@@ -269,11 +269,11 @@ private slots:
             if (++repeatsSent == 5) QTest::keyPress(&form, Qt::Key_Q);
         });
         repeat.start(30);
-        QTest::mouseClick(form.button(0), Qt::LeftButton); // returns when the wait ends
+        QTest::mouseClick(button(form, 0), Qt::LeftButton); // returns when the wait ends
         repeat.stop();
         QCOMPARE(repeatsSent, 5);
         QCOMPARE(static_cast<int>(state.KeyMap[1]), 81);
-        QCOMPARE(form.button(0)->text(), QStringLiteral("Q"));
+        QCOMPARE(button(form, 0)->text(), QStringLiteral("Q"));
     }
 
     void losingTheFocusReleasesTheKey() {
@@ -299,21 +299,21 @@ private slots:
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QWidget* focused = QApplication::focusWidget();
-        QCOMPARE(focused, static_cast<QWidget*>(form.picture()));
+        QCOMPARE(focused, static_cast<QWidget*>(picture(form)));
         std::vector<std::unique_ptr<QSignalSpy>> clicks;
-        for (int i = 0; i < 16; ++i) clicks.push_back(std::make_unique<QSignalSpy>(form.button(i), &QPushButton::clicked));
+        for (int i = 0; i < 16; ++i) clicks.push_back(std::make_unique<QSignalSpy>(button(form, i), &QPushButton::clicked));
         for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Tab, Qt::Key_Backtab,
                                   Qt::Key_Alt, Qt::Key_F10}) {
             QTest::keyClick(QApplication::focusWidget(), key);
-            QTest::keyClick(form.button(0), key); // even sent to a button straight
+            QTest::keyClick(button(form, 0), key); // even sent to a button straight
         }
         QTest::keyClick(&form, Qt::Key_Enter, Qt::KeypadModifier);
         for (const auto& spy : clicks) QCOMPARE(spy->count(), 0);
         QCOMPARE(QApplication::focusWidget(), focused);
-        QCOMPARE(form.statusLabel()->text(), QString()); // no remap started
+        QCOMPARE(statusLabel(form)->text(), QString()); // no remap started
         // A click with the mouse still works.
         QTimer::singleShot(50, &form, [&] { QTest::keyClick(&form, Qt::Key_W); });
-        QTest::mouseClick(form.button(4), Qt::LeftButton);
+        QTest::mouseClick(button(form, 4), Qt::LeftButton);
         QCOMPARE(clicks[4]->count(), 1);
         QCOMPARE(static_cast<int>(form.machine().State.KeyMap[5]), 87);
     }

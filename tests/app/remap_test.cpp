@@ -2,6 +2,7 @@
 // binds it and shows its character; a new run ends the wait with nothing bound.
 
 #include "app_test_support.h"
+#include "support/key_codes.h"
 #include "input/key_map.h"
 
 #include <QLabel>
@@ -12,6 +13,7 @@
 
 using namespace kestrel;
 using namespace kestrel::apptest;
+using namespace kestrel::testing;
 
 class RemapTest : public QObject {
     Q_OBJECT
@@ -20,10 +22,10 @@ class RemapTest : public QObject {
     static void remap(Form1& form, int index, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QString labelDuringWait;
         QTimer::singleShot(50, &form, [&] {
-            labelDuringWait = form.statusLabel()->text();
+            labelDuringWait = statusLabel(form)->text();
             QTest::keyClick(&form, key, modifiers);
         });
-        QTest::mouseClick(form.button(index), Qt::LeftButton);
+        QTest::mouseClick(button(form, index), Qt::LeftButton);
         QCOMPARE(labelDuringWait, QStringLiteral("Waiting for key..."));
     }
 
@@ -35,12 +37,12 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("caption");
         QTest::newRow("1 <- Q") << 0 << int(Qt::Key_Q) << 0 << 81 << QStringLiteral("Q");
-        QTest::newRow("C <- keypad -") << 14 << int(Qt::Key_Minus) << int(Qt::KeypadModifier) << 109 << QStringLiteral("m");
-        QTest::newRow("5 <- keypad 5") << 4 << int(Qt::Key_5) << int(Qt::KeypadModifier) << 101 << QStringLiteral("e");
-        QTest::newRow("0 <- keypad 0") << 9 << int(Qt::Key_0) << int(Qt::KeypadModifier) << 96 << QStringLiteral("`");
-        QTest::newRow("9 <- keypad 9") << 8 << int(Qt::Key_9) << int(Qt::KeypadModifier) << 105 << QStringLiteral("i");
-        QTest::newRow("B <- Enter") << 13 << int(Qt::Key_Return) << 0 << 13 << QString(QChar(0x240D));
-        QTest::newRow("2 <- Shift") << 1 << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << 16 << QString(QChar(0x2410));
+        QTest::newRow("C <- keypad -") << 14 << int(Qt::Key_Minus) << int(Qt::KeypadModifier) << key::NumPadSubtract << QStringLiteral("m");
+        QTest::newRow("5 <- keypad 5") << 4 << int(Qt::Key_5) << int(Qt::KeypadModifier) << key::NumPad5 << QStringLiteral("e");
+        QTest::newRow("0 <- keypad 0") << 9 << int(Qt::Key_0) << int(Qt::KeypadModifier) << key::NumPad0 << QStringLiteral("`");
+        QTest::newRow("9 <- keypad 9") << 8 << int(Qt::Key_9) << int(Qt::KeypadModifier) << key::NumPad9 << QStringLiteral("i");
+        QTest::newRow("B <- Enter") << 13 << int(Qt::Key_Return) << 0 << key::Enter << QString(QChar(0x240D));
+        QTest::newRow("2 <- Shift") << 1 << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << key::Shift << QString(QChar(0x2410));
         // Up is 38, the code of '&': it shows as itself, not as a mnemonic.
         QTest::newRow("D <- Up") << 15 << int(Qt::Key_Up) << 0 << 38 << QStringLiteral("&&");
         QTest::newRow("E <- !") << 10 << int(Qt::Key_Exclam) << int(Qt::ShiftModifier) << 49 << QStringLiteral("1");
@@ -58,8 +60,8 @@ private slots:
         remap(form, index, static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
         const MachineState& state = form.machine().State;
         QCOMPARE(static_cast<int>(state.KeyMap[static_cast<std::size_t>(index + 1)]), code);
-        QCOMPARE(form.button(index)->text(), caption);
-        QCOMPARE(form.statusLabel()->text(), QString());
+        QCOMPARE(button(form, index)->text(), caption);
+        QCOMPARE(statusLabel(form)->text(), QString());
         // Only that entry and that caption changed.
         for (int i = 0; i < 16; ++i) {
             if (i == index) continue;
@@ -83,9 +85,9 @@ private slots:
     void anAmpersandCaptionIsShownAsItself() {
         Form1 form;
         form.setButtonCaption(3, "&");
-        QCOMPARE(form.button(3)->text(), QStringLiteral("&&"));
+        QCOMPARE(button(form, 3)->text(), QStringLiteral("&&"));
         form.setButtonCaption(3, "\xE2\x82\xAC"); // the euro sign of code 128, as UTF-8
-        QCOMPARE(form.button(3)->text(), QString(QChar(0x20AC)));
+        QCOMPARE(button(form, 3)->text(), QString(QChar(0x20AC)));
     }
 
     // The wait starts while no program runs; Reset during the wait starts the
@@ -112,7 +114,7 @@ private slots:
             machine.EndAllRuns();
             checked = true;
         });
-        QTest::mouseClick(form.button(2), Qt::LeftButton);
+        QTest::mouseClick(button(form, 2), Qt::LeftButton);
         clickReturned = true;
         // The click came back without a run on the stack beneath it.
         QVERIFY(!machine.RunActive());
@@ -122,8 +124,8 @@ private slots:
         QVERIFY(counterAtCheck > 0);
         // Nothing was bound, the caption stayed, the label is empty.
         QCOMPARE(machine.State.KeyMap[3], DefaultKeyMap[3]);
-        QCOMPARE(form.button(2)->text(), QStringLiteral("3"));
-        QCOMPARE(form.statusLabel()->text(), QString());
+        QCOMPARE(button(form, 2)->text(), QStringLiteral("3"));
+        QCOMPARE(statusLabel(form)->text(), QString());
     }
 
     // While a button waits inside a running program, the program stands still.
@@ -144,13 +146,13 @@ private slots:
                     QTest::keyClick(&form, Qt::Key_K);
                 });
             });
-            form.button(6)->click(); // waits here, inside the run's yield
+            button(form, 6)->click(); // waits here, inside the run's yield
         });
         QVERIFY(unwound);
         QVERIFY(before >= 0);
         QCOMPARE(after, before);
         QCOMPARE(static_cast<int>(machine.State.KeyMap[7]), 75);
-        QCOMPARE(form.button(6)->text(), QStringLiteral("K"));
+        QCOMPARE(button(form, 6)->text(), QStringLiteral("K"));
     }
 };
 

@@ -37,7 +37,7 @@ private slots:
         Form1 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        PictureBox* picture = form.picture();
+        PictureBox* picture = apptest::picture(form);
         QCOMPARE(picture->objectName(), QStringLiteral("Picture1"));
         QCOMPARE(picture->parentWidget(), form.centralWidget());
         QCOMPARE(picture->geometry(), QRect(0, 0, 273, 137));
@@ -60,7 +60,7 @@ private slots:
             {"A", 176, 144}, {"B", 176, 176}, {"C", 176, 208}, {"D", 176, 240},
         };
         for (int i = 0; i < 16; ++i) {
-            QPushButton* button = form.button(i);
+            QPushButton* button = apptest::button(form, i);
             QCOMPARE(button->parentWidget(), form.centralWidget());
             QCOMPARE(button->text(), QString::fromLatin1(expected[i].caption));
             QCOMPARE(button->geometry(), QRect(expected[i].left, expected[i].top, 33, 25));
@@ -73,7 +73,7 @@ private slots:
         Form1 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QLabel* label = form.statusLabel();
+        QLabel* label = statusLabel(form);
         QCOMPARE(label->objectName(), QStringLiteral("Label1"));
         QCOMPARE(label->geometry(), QRect(56, 272, 153, 25));
         QCOMPARE(label->text(), QString());
@@ -82,9 +82,9 @@ private slots:
 
     void pictureComesFirstInTheTabOrder() {
         Form1 form;
-        QWidget* next = form.picture()->nextInFocusChain();
+        QWidget* next = picture(form)->nextInFocusChain();
         for (int i = 0; i < 16; ++i) {
-            QCOMPARE(next, static_cast<QWidget*>(form.button(i)));
+            QCOMPARE(next, static_cast<QWidget*>(button(form, i)));
             next = next->nextInFocusChain();
         }
     }
@@ -192,9 +192,9 @@ private slots:
         QCOMPARE(state.KeyPressed, 0);
         QCOMPARE(state.ProgramCounter, std::uint32_t{0});
         QVERIFY(!form.machine().RunActive());
-        QCOMPARE(form.timer()->interval(), 17);
-        QCOMPARE(form.timer()->timerType(), Qt::PreciseTimer);
-        QVERIFY(form.timer()->isActive());
+        QCOMPARE(timer1(form)->interval(), 17);
+        QCOMPARE(timer1(form)->timerType(), Qt::PreciseTimer);
+        QVERIFY(timer1(form)->isActive());
 
         // The tick serves the delay timer while idle; nothing runs.
         form.machine().State.DelayTimer = 5;
