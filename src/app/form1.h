@@ -76,7 +76,7 @@ private:
     void showWarning(const std::string& text);
     void flushRelease();
 
-    TonePlayer tonePlayer_; // starts opening before anything can ask for a tone
+    TonePlayer tonePlayer_; // keeps a tone asked for before its device is open
     Machine machine_;
     PictureBox* picture_ = nullptr;
     std::array<QPushButton*, KeypadKeys> buttons_{};

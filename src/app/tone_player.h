@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -13,9 +12,9 @@ namespace kestrel {
 // never pile up behind each other. Without a device the player is silent
 // and says so once on standard error.
 //
-// SDL's probing of audio back ends takes about as long as the rest of the
-// start, so the device is opened on a thread of its own and the window does
-// not wait for it. A tone asked for meanwhile is kept and queued whole once
+// Loading SDL and probing its audio back ends take about as long as the rest
+// of the start, so the device is opened on a thread of its own, started once
+// the window is up. A tone asked for meanwhile is kept and queued whole once
 // the device is open.
 class TonePlayer {
 public:
@@ -23,20 +22,21 @@ public:
     static constexpr int SampleRate = 48000;
     static constexpr std::int16_t Amplitude = 6000; // about a fifth of full scale
 
-    // beforeOpening runs on the opening thread before SDL is asked for
-    // anything, so that a test can hold the device in its opening state.
-    explicit TonePlayer(std::function<void()> beforeOpening = {});
-    // Waits for the opening to end; Exit ends the process without this.
+    TonePlayer() = default;
+    // Waits for an opening under way to end; Exit ends the process without this.
     ~TonePlayer();
     TonePlayer(const TonePlayer&) = delete;
     TonePlayer& operator=(const TonePlayer&) = delete;
 
-    bool available() const; // false while the device is still opening
+    // Opens the device on a thread of its own; called once. Tones asked for
+    // before the device is open are kept until it is.
+    void startOpening();
+    bool available() const; // false until the device is open
     void play(int hz, int ms);
     void stop();
 
 private:
-    void open(const std::function<void()>& beforeOpening);
+    void open();
     void queue(int hz, int ms); // with mutex_ held and the device open
 
     mutable std::mutex mutex_;
@@ -45,7 +45,7 @@ private:
     int pendingHz_ = 0; // the tone asked for while opening, 0 for none
     int pendingMs_ = 0;
     std::vector<std::int16_t> samples_;
-    std::thread opener_; // last: it starts once everything above exists
+    std::thread opener_;
 };
 
 } // namespace kestrel
