@@ -48,7 +48,7 @@ package: deps build
 # window and the benchmarks are not built there. -O1 with line tables only
 # keeps the build short and the reports readable.
 test-asan: deps
-	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DKESTREL_SANITIZE=ON -DKESTREL_BUILD_APP=OFF -DKESTREL_BUILD_BENCH=OFF \
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DKESTREL_SANITIZE=ON -DKESTREL_BUILD_TESTS=ON -DKESTREL_BUILD_APP=OFF -DKESTREL_BUILD_BENCH=OFF \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS) --target core_tests
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -38,6 +38,7 @@ for path in usr/bin/kestrel "usr/share/applications/$id.desktop" \
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ "$depends" == *libqt6widgets6* ]] || fail "Depends names no Qt widgets library: $depends"
+[[ "$depends" == *libsdl2-2.0-0* ]] || fail "Depends names no SDL, which the tone loads: $depends"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x"
