@@ -7,13 +7,19 @@ BENCH_BUILD ?= build-bench
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test test-asan fuzz bench clean
+.PHONY: all deps deps-run configure build run test test-asan fuzz bench install package clean
 
 all: build
 
+# What building and running need (deps-run), or that and everything the
+# tests, benchmarks, fuzzer and packaging checks need (deps).
 deps:
-	@./scripts/install-deps
+	@./scripts/install-deps test
+
+deps-run:
+	@./scripts/install-deps run
 
 configure:
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
@@ -21,17 +27,28 @@ configure:
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
+run: deps-run build
 	./$(BUILD)/kestrel
 
+test: override CMAKE_FLAGS += -DKESTREL_BUILD_TESTS=ON -DKESTREL_BUILD_BENCH=ON
 test: deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Everything under PREFIX: bin/kestrel, the menu entry, icon, AppStream data
+# and share/doc/kestrel (README, licence, ROMs with their listings).
+install: deps-run build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, $(BUILD)/kestrel_<version>_<arch>.deb. Its Depends are
+# read off the binary by dpkg-shlibdeps (dpkg-dev, file).
+package: deps build
+	cmake --build $(BUILD) --target package
 
 # The core tests under AddressSanitizer and UndefinedBehaviorSanitizer; the
 # window and the benchmarks are not built there. -O1 with line tables only
 # keeps the build short and the reports readable.
 test-asan: deps
-	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DKESTREL_SANITIZE=ON -DKESTREL_BUILD_APP=OFF -DKESTREL_BUILD_BENCH=OFF \
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DKESTREL_SANITIZE=ON -DKESTREL_BUILD_TESTS=ON -DKESTREL_BUILD_APP=OFF -DKESTREL_BUILD_BENCH=OFF \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS) --target core_tests
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

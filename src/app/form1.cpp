@@ -59,6 +59,9 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), machine_(*this) {
     buildMenus();
     setAcceptDrops(true);
     Form_Load();
+    // From the event loop, once the window's first requests are out: SDL's
+    // loading and probing would otherwise hold up its appearance.
+    QMetaObject::invokeMethod(this, [this] { tonePlayer_.startOpening(); }, Qt::QueuedConnection);
 }
 
 Form1::~Form1() {

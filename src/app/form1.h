@@ -73,7 +73,7 @@ private:
     void openFile(const QString& fileName);
     void showWarning(const std::string& text);
 
-    TonePlayer tonePlayer_; // opened before anything can ask for a tone
+    TonePlayer tonePlayer_; // keeps a tone asked for before its device is open
     Machine machine_;
     PictureBox* picture_ = nullptr;
     std::array<QPushButton*, KeypadKeys> buttons_{};

@@ -1,6 +1,7 @@
 // The tone end to end: SDL's disk driver captures what Kestrel plays. FX18
 // with 60 gives one 600 ms tone of 500 Hz at the next tick; a new tone
-// replaces one still sounding.
+// replaces one still sounding; a tone asked for while the device is still
+// opening is heard whole once it is open.
 
 #include "app_test_support.h"
 #include "tone_player.h"
@@ -49,6 +50,12 @@ class ToneTest : public QObject {
     QTemporaryDir dir_;
     QString capture_;
 
+    std::vector<Burst> captured() const {
+        QFile file(capture_);
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        return bursts(file.readAll());
+    }
+
 private slots:
     void initTestCase() {
         capture_ = dir_.filePath(QStringLiteral("tone.raw"));
@@ -72,9 +79,7 @@ private slots:
             QTest::qWait(400);
         } // closing the device writes out the capture
 
-        QFile file(capture_);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const std::vector<Burst> heard = bursts(file.readAll());
+        const std::vector<Burst> heard = captured();
         QCOMPARE(heard.size(), std::size_t{2});
         const double firstMs = 1000.0 * static_cast<double>(heard[0].samples) / TonePlayer::SampleRate;
         const double secondMs = 1000.0 * static_cast<double>(heard[1].samples) / TonePlayer::SampleRate;
@@ -86,6 +91,23 @@ private slots:
         QVERIFY2(secondMs >= 95 && secondMs <= 125, qPrintable(QString::number(secondMs)));
         const double hz = heard[1].cycles / (secondMs / 1000.0);
         QVERIFY2(hz > 480 && hz < 520, qPrintable(QString::number(hz)));
+    }
+
+    void toneAskedForWhileTheDeviceOpensSoundsWhole() {
+        {
+            TonePlayer player;
+            player.play(500, 600);
+            player.play(500, 300); // replaces the one kept before it
+            QVERIFY(!player.available());
+            player.startOpening();
+            QTRY_VERIFY_WITH_TIMEOUT(player.available(), 5000);
+            QTest::qWait(500);
+        }
+        const std::vector<Burst> heard = captured();
+        QCOMPARE(heard.size(), std::size_t{1});
+        const double ms = 1000.0 * static_cast<double>(heard[0].samples) / TonePlayer::SampleRate;
+        QVERIFY2(ms >= 295 && ms <= 305, qPrintable(QString::number(ms)));
+        QVERIFY2(heard[0].cycles >= 148 && heard[0].cycles <= 152, qPrintable(QString::number(heard[0].cycles)));
     }
 };
 

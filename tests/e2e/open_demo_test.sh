@@ -1,12 +1,15 @@
 #!/bin/bash
-# Opens roms/demo.ch8 in build/kestrel the way a user does: File > Open ROM
+# Opens the demo ROM in a Kestrel binary the way a user does: File > Open ROM
 # with the mouse, the file name typed into the dialog, then keypad keys. The
-# screen is checked from screenshots. Starts and stops its own Xvfb.
+# screen is checked from screenshots: whole against the demo's golden screen
+# once opened, then pixel by pixel. Starts and stops its own Xvfb. The binary
+# and the ROM are the build's or an installed copy's.
 #   open_demo_test.sh KESTREL DEMO_ROM SCREENSHOT_DIR
 set -u
 kestrel=$1
 rom=$(realpath "$2")
 shots=$3
+golden=$(dirname "$(realpath "$0")")/../roms/demo.screen
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 
@@ -58,6 +61,15 @@ lit() {
     [ "$colour" = "0,255,0" ]
 }
 
+# screen NAME: the 64 x 32 picture in screenshot NAME as rows of . and #,
+# each CHIP-8 pixel its 4 x 4 block averaged, green above half lit.
+screen() {
+    convert "$shots/$1.png" -crop 256x128+$((win_x + 1))+"$client_y" +repage -scale 64x32 \
+        -channel G -separate -depth 8 gray:- |
+        od -An -v -tu1 -w64 |
+        awk '{ row = ""; for (i = 1; i <= NF; i++) row = row ($i > 127 ? "#" : "."); print row }'
+}
+
 # expect NAME CX CY 0|1
 expect() {
     if lit "$1" "$2" "$3"; then got=1; else got=0; fi
@@ -104,6 +116,9 @@ sleep 1
 # The demo: digits 0-7 at y 2 and 8-F at y 9, x 1, 6, 11, ...; the kestrel
 # at x 44..59. Font 0 is .##. / #..# / #..# / #..# / .##.
 shot opened
+screen opened >"$shots/opened.screen"
+diff "$golden" "$shots/opened.screen" >"$shots/opened.diff" ||
+    fail "opened: the picture is not the demo's golden screen (see $shots/opened.diff)"
 expect opened 0 0 0
 expect opened 2 2 1   # 0: top row, middle
 expect opened 1 3 1   # 0: left side
