@@ -9,7 +9,7 @@ set -u
 kestrel=$1
 rom=$(realpath "$2")
 shots=$3
-golden=$(dirname "$(realpath "$0")")/../roms/demo.screen
+golden=$(dirname "$(realpath "$0")")/../golden/demo.screen
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 
