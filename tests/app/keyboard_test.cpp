@@ -3,7 +3,9 @@
 
 #include "app_test_support.h"
 #include "input/key_caption.h"
+#include "key_preview.h"
 #include "key_translation.h"
+#include "support/silent_host.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +18,20 @@ using namespace kestrel::apptest;
 
 Q_DECLARE_METATYPE(Qt::Key)
 Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
+
+// The key preview alone, on a plain window: what reaches the machine needs
+// no Form1 to be seen.
+struct PreviewedWindow {
+    testing::SilentHost host;
+    Machine machine{host};
+    QWidget window;
+    KeyPreview preview{window, machine};
+    PreviewedWindow() {
+        machine.LoadDefaultKeyMap();
+        window.resize(100, 100);
+        window.show();
+    }
+};
 
 class KeyboardTest : public QObject {
     Q_OBJECT
@@ -201,35 +217,33 @@ private slots:
     }
 
     void autoRepeatIsIgnored() {
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        MachineState& state = form.machine().State;
-        sendKey(&form, QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, false);
+        PreviewedWindow w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        MachineState& state = w.machine.State;
+        sendKey(&w.window, QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, false);
         QCOMPARE(state.KeyPressed, 5);
         // X11 sends release/press pairs while a key is held.
         for (int i = 0; i < 3; ++i) {
-            sendKey(&form, QEvent::KeyRelease, Qt::Key_5, Qt::KeypadModifier, true);
+            sendKey(&w.window, QEvent::KeyRelease, Qt::Key_5, Qt::KeypadModifier, true);
             QCOMPARE(state.KeyPressed, 5);
             state.LastKeyCode = 0;
-            sendKey(&form, QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, true);
+            sendKey(&w.window, QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, true);
             QCOMPARE(static_cast<int>(state.LastKeyCode), 0);
         }
-        sendKey(&form, QEvent::KeyRelease, Qt::Key_5, Qt::KeypadModifier, false);
+        sendKey(&w.window, QEvent::KeyRelease, Qt::Key_5, Qt::KeypadModifier, false);
         QCOMPARE(state.KeyPressed, 0);
     }
 
     // Real X11 events carry scan codes and server timestamps; a repeat that
     // Qt left unmarked is a release and a press with one timestamp.
     void unmarkedX11RepeatPairsAreIgnored() {
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        const MachineState& state = form.machine().State;
+        PreviewedWindow w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        const MachineState& state = w.machine.State;
         const auto x11Key = [&](QEvent::Type type, quint64 time) {
             QKeyEvent event(type, Qt::Key_5, Qt::KeypadModifier, 84, 0xFFB5, 0x10, QStringLiteral("5"));
             event.setTimestamp(time);
-            QApplication::sendEvent(&form, &event);
+            QApplication::sendEvent(&w.window, &event);
         };
         x11Key(QEvent::KeyPress, 1000);
         QCOMPARE(state.KeyPressed, 5);
@@ -239,7 +253,7 @@ private slots:
             QTest::qWait(15);
             QCOMPARE(state.KeyPressed, 5);
         }
-        form.machine().State.LastKeyCode = 0;
+        w.machine.State.LastKeyCode = 0;
         QTest::qWait(30);
         QCOMPARE(static_cast<int>(state.LastKeyCode), 0); // no press got through either
         x11Key(QEvent::KeyRelease, 2000); // a real release
@@ -249,7 +263,7 @@ private slots:
         x11Key(QEvent::KeyRelease, 3100);
         QKeyEvent other(QEvent::KeyPress, Qt::Key_4, Qt::KeypadModifier, 83, 0xFFB4, 0x10, QStringLiteral("4"));
         other.setTimestamp(3100);
-        QApplication::sendEvent(&form, &other);
+        QApplication::sendEvent(&w.window, &other);
         QCOMPARE(state.KeyPressed, 4);
         QTest::qWait(30);
         QCOMPARE(state.KeyPressed, 4);
@@ -277,19 +291,18 @@ private slots:
     }
 
     void losingTheFocusReleasesTheKey() {
-        Form1 form;
+        PreviewedWindow w;
         QWidget other;
-        form.show();
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QTest::keyPress(&form, Qt::Key_5, Qt::KeypadModifier);
-        QCOMPARE(form.machine().State.KeyPressed, 5);
+        w.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QTest::keyPress(&w.window, Qt::Key_5, Qt::KeypadModifier);
+        QCOMPARE(w.machine.State.KeyPressed, 5);
         // The key goes up while the other window has the focus.
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
-        QCOMPARE(form.machine().State.KeyPressed, 0);
+        QCOMPARE(w.machine.State.KeyPressed, 0);
     }
 
     void keysNeverClickAButtonOrMoveTheFocus() {
