@@ -20,38 +20,38 @@ namespace {
 // a call and return, jumps, index and memory instructions, looping for ever.
 // I is set afresh each time round, so every access stays inside memory.
 const std::vector<std::uint16_t> MixedProgram = {
-    0xA400, // 200 I := 400
-    0x6A07, // 202 VA := 07
-    0x6B03, // 204 VB := 03
-    0x7A01, // 206 loop: VA += 1
-    0x8AB4, // 208 VA += VB, VF carry
-    0x8CA0, // 20A VC := VA
-    0x8CB1, // 20C VC |= VB
-    0x8DA2, // 20E VD &= VA
-    0x8DB3, // 210 VD ^= VB
-    0x8C06, // 212 VC >>= 1
-    0x8D0E, // 214 VD <<= 1
-    0x8CA5, // 216 VC -= VA
-    0x8DA7, // 218 VD := VA - VD
-    0x3A10, // 21A skip if VA = 10
-    0x4B03, // 21C skip if VB != 3
-    0x5AB0, // 21E skip if VA = VB
-    0x9AB0, // 220 skip if VA != VB
-    0x7B01, // 222 VB += 1
-    0x2240, // 224 call 240
-    0x82D0, // 226 V2 := VD
-    0xF21E, // 228 I += V2
-    0xF233, // 22A BCD of V2 at I
-    0xF255, // 22C store V0..V2 at I
-    0xF265, // 22E load V0..V2 from I
-    0xA400, // 230 I := 400
-    0x6000, // 232 V0 := 0
-    0x1238, // 234 jump 238
-    0x0000, // 236 (never reached)
-    0xB206, // 238 jump 206 + V0
+    0xA400,                                                 // 200 I := 400
+    0x6A07,                                                 // 202 VA := 07
+    0x6B03,                                                 // 204 VB := 03
+    0x7A01,                                                 // 206 loop: VA += 1
+    0x8AB4,                                                 // 208 VA += VB, VF carry
+    0x8CA0,                                                 // 20A VC := VA
+    0x8CB1,                                                 // 20C VC |= VB
+    0x8DA2,                                                 // 20E VD &= VA
+    0x8DB3,                                                 // 210 VD ^= VB
+    0x8C06,                                                 // 212 VC >>= 1
+    0x8D0E,                                                 // 214 VD <<= 1
+    0x8CA5,                                                 // 216 VC -= VA
+    0x8DA7,                                                 // 218 VD := VA - VD
+    0x3A10,                                                 // 21A skip if VA = 10
+    0x4B03,                                                 // 21C skip if VB != 3
+    0x5AB0,                                                 // 21E skip if VA = VB
+    0x9AB0,                                                 // 220 skip if VA != VB
+    0x7B01,                                                 // 222 VB += 1
+    0x2240,                                                 // 224 call 240
+    0x82D0,                                                 // 226 V2 := VD
+    0xF21E,                                                 // 228 I += V2
+    0xF233,                                                 // 22A BCD of V2 at I
+    0xF255,                                                 // 22C store V0..V2 at I
+    0xF265,                                                 // 22E load V0..V2 from I
+    0xA400,                                                 // 230 I := 400
+    0x6000,                                                 // 232 V0 := 0
+    0x1238,                                                 // 234 jump 238
+    0x0000,                                                 // 236 (never reached)
+    0xB206,                                                 // 238 jump 206 + V0
     0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, // 23A..23E
-    0x7E01, // 240 VE += 1
-    0x00EE, // 242 return
+    0x7E01,                                                 // 240 VE += 1
+    0x00EE,                                                 // 242 return
 };
 
 using testing::PlaceWords;
@@ -60,8 +60,7 @@ using testing::SilentHost;
 // Starts a run the way the menu does (Reset_Click, then the driver) and calls
 // `work` inside the first yield, where that run is current; the run is ended
 // once `work` returns.
-template <typename Work>
-void insideRun(SilentHost& host, Machine& machine, Work&& work) {
+template <typename Work> void insideRun(SilentHost& host, Machine& machine, Work&& work) {
     struct Context {
         Machine& machine;
         Work& work;
@@ -110,22 +109,42 @@ struct Reference {
     case 0x0:
         if (nn == 0xEE) m.pc = m.stack[static_cast<std::size_t>(--m.sp)];
         break;
-    case 0x1: m.pc = nnn; break;
+    case 0x1:
+        m.pc = nnn;
+        break;
     case 0x2:
         m.stack[static_cast<std::size_t>(m.sp++)] = static_cast<std::uint16_t>(m.pc);
         m.pc = nnn;
         break;
-    case 0x3: if (vx == nn) m.pc += 2; break;
-    case 0x4: if (vx != nn) m.pc += 2; break;
-    case 0x5: if (vx == vy) m.pc += 2; break;
-    case 0x6: vx = nn; break;
-    case 0x7: vx = static_cast<std::uint8_t>(vx + nn); break;
+    case 0x3:
+        if (vx == nn) m.pc += 2;
+        break;
+    case 0x4:
+        if (vx != nn) m.pc += 2;
+        break;
+    case 0x5:
+        if (vx == vy) m.pc += 2;
+        break;
+    case 0x6:
+        vx = nn;
+        break;
+    case 0x7:
+        vx = static_cast<std::uint8_t>(vx + nn);
+        break;
     case 0x8:
         switch (op & 0xF) {
-        case 0x0: vx = vy; break;
-        case 0x1: vx |= vy; break;
-        case 0x2: vx &= vy; break;
-        case 0x3: vx ^= vy; break;
+        case 0x0:
+            vx = vy;
+            break;
+        case 0x1:
+            vx |= vy;
+            break;
+        case 0x2:
+            vx &= vy;
+            break;
+        case 0x3:
+            vx ^= vy;
+            break;
         case 0x4: {
             vf = vx + vy > 255;
             vx = static_cast<std::uint8_t>(vx + vy);
@@ -151,34 +170,55 @@ struct Reference {
             vx = static_cast<std::uint8_t>(vx << 1);
             break;
         }
-        default: break;
+        default:
+            break;
         }
         break;
-    case 0x9: if (vx != vy) m.pc += 2; break;
-    case 0xA: m.i = nnn; break;
-    case 0xB: m.pc = m.v[0] + nnn; break;
+    case 0x9:
+        if (vx != vy) m.pc += 2;
+        break;
+    case 0xA:
+        m.i = nnn;
+        break;
+    case 0xB:
+        m.pc = m.v[0] + nnn;
+        break;
     case 0xF:
         switch (nn) {
-        case 0x07: vx = m.delay; break;
-        case 0x15: m.delay = vx; break;
-        case 0x18: m.sound = vx; break;
-        case 0x1E: m.i += vx; break;
-        case 0x29: m.i = FontBase + 5u * vx; break;
+        case 0x07:
+            vx = m.delay;
+            break;
+        case 0x15:
+            m.delay = vx;
+            break;
+        case 0x18:
+            m.sound = vx;
+            break;
+        case 0x1E:
+            m.i += vx;
+            break;
+        case 0x29:
+            m.i = FontBase + 5u * vx;
+            break;
         case 0x33:
             m.memory[m.i] = static_cast<std::uint8_t>(vx / 100);
             m.memory[m.i + 1] = static_cast<std::uint8_t>(vx / 10 % 10);
             m.memory[m.i + 2] = static_cast<std::uint8_t>(vx % 10);
             break;
         case 0x55:
-            for (unsigned k = 0; k <= x; ++k) m.memory[m.i + k] = m.v[k];
+            for (unsigned k = 0; k <= x; ++k)
+                m.memory[m.i + k] = m.v[k];
             break;
         case 0x65:
-            for (unsigned k = 0; k <= x; ++k) m.v[k] = m.memory[m.i + k];
+            for (unsigned k = 0; k <= x; ++k)
+                m.v[k] = m.memory[m.i + k];
             break;
-        default: break;
+        default:
+            break;
         }
         break;
-    default: break; // drawing, random and keys: not in the program
+    default:
+        break; // drawing, random and keys: not in the program
     }
 }
 
@@ -192,17 +232,24 @@ bool referenceAgrees(std::string& why) {
     PlaceWords(ref.memory, MixedProgram);
     constexpr int Steps = 100000;
     insideRun(host, machine, [&] {
-        for (int k = 0; k < Steps; ++k) machine.Interpret();
+        for (int k = 0; k < Steps; ++k)
+            machine.Interpret();
     });
-    for (int k = 0; k < Steps; ++k) referenceStep(ref);
+    for (int k = 0; k < Steps; ++k)
+        referenceStep(ref);
     const auto& s = machine.State;
-    if (s.V != ref.v) why = "registers differ";
-    else if (s.IndexReg != ref.i) why = "I differs";
-    else if (s.ProgramCounter != ref.pc) why = "program counter differs";
-    else if (s.StackPointer != ref.sp) why = "stack depth differs";
+    if (s.V != ref.v)
+        why = "registers differ";
+    else if (s.IndexReg != ref.i)
+        why = "I differs";
+    else if (s.ProgramCounter != ref.pc)
+        why = "program counter differs";
+    else if (s.StackPointer != ref.sp)
+        why = "stack depth differs";
     else if (!std::equal(ref.memory.begin(), ref.memory.begin() + FontBase, s.Memory.begin()))
         why = "memory differs";
-    else if (!machine.LastFault().empty()) why = machine.LastFault();
+    else if (!machine.LastFault().empty())
+        why = machine.LastFault();
     return why.empty();
 }
 
@@ -216,7 +263,8 @@ void BM_CoreMixedProgram(benchmark::State& state) {
     Machine machine(host);
     PlaceWords(machine.State.Memory, MixedProgram);
     insideRun(host, machine, [&] {
-        for (auto _ : state) machine.Interpret();
+        for (auto _ : state)
+            machine.Interpret();
     });
     if (!machine.LastFault().empty()) state.SkipWithError(machine.LastFault().c_str());
     state.SetItemsProcessed(state.iterations());
@@ -231,7 +279,8 @@ void BM_ReferenceMixedProgram(benchmark::State& state) {
     }
     Reference ref;
     PlaceWords(ref.memory, MixedProgram);
-    for (auto _ : state) referenceStep(ref);
+    for (auto _ : state)
+        referenceStep(ref);
     benchmark::DoNotOptimize(ref);
     state.SetItemsProcessed(state.iterations());
 }
@@ -259,13 +308,17 @@ void BM_CoreAgainstReference(benchmark::State& state) {
         for (auto _ : state) {
             const auto t0 = std::chrono::steady_clock::now();
             for (int k = 0; k < Block; ++k) {
-                if (coreFirst) machine.Interpret();
-                else referenceStep(ref);
+                if (coreFirst)
+                    machine.Interpret();
+                else
+                    referenceStep(ref);
             }
             const auto t1 = std::chrono::steady_clock::now();
             for (int k = 0; k < Block; ++k) {
-                if (coreFirst) referenceStep(ref);
-                else machine.Interpret();
+                if (coreFirst)
+                    referenceStep(ref);
+                else
+                    machine.Interpret();
             }
             const auto t2 = std::chrono::steady_clock::now();
             const double first = std::chrono::duration<double, std::nano>(t1 - t0).count() / Block;
@@ -299,7 +352,8 @@ BENCHMARK(BM_CoreAgainstReference)->Unit(benchmark::kMicrosecond);
 void prepareFullSprite(Machine& machine) {
     auto& s = machine.State;
     s.IndexReg = 0x300;
-    for (int k = 0; k < 15; ++k) s.Memory[0x300 + static_cast<std::size_t>(k)] = 0xFF;
+    for (int k = 0; k < 15; ++k)
+        s.Memory[0x300 + static_cast<std::size_t>(k)] = 0xFF;
     s.V[0] = 20;
     s.V[1] = 8;
     s.Nibble1 = 0xD;
@@ -308,8 +362,7 @@ void prepareFullSprite(Machine& machine) {
     s.Nibble4 = 0xF;
 }
 
-template <bool Lit>
-void BM_SpriteAll120Bits(benchmark::State& state) {
+template <bool Lit> void BM_SpriteAll120Bits(benchmark::State& state) {
     SilentHost host;
     Machine machine(host);
     prepareFullSprite(machine);
@@ -358,7 +411,7 @@ BENCHMARK(BM_SpriteAll120BitsClearThenLit);
 // pass, and ends the run when the benchmark has had enough.
 
 class PassHost : public SilentHost {
-public:
+  public:
     benchmark::State* state = nullptr;
     Machine* machine = nullptr;
     void yield() override {
@@ -368,7 +421,7 @@ public:
         }
     }
 
-private:
+  private:
     int untilPass_ = 1; // the first yield starts the clock
 };
 

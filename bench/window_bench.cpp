@@ -32,7 +32,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double nanoseconds(Clock::duration d) { return std::chrono::duration<double, std::nano>(d).count(); }
+double nanoseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::nano>(d).count();
+}
 
 double median(std::vector<double> values) {
     if (values.empty()) return 0;
@@ -44,7 +46,8 @@ double median(std::vector<double> values) {
 void settle() {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 100) QCoreApplication::processEvents();
+    while (timer.elapsed() < 100)
+        QCoreApplication::processEvents();
 }
 
 // The window shown and settled, with its tick stopped so that nothing is
@@ -77,13 +80,17 @@ void BM_Form1YieldAgainstProcessEvents(benchmark::State& state) {
         // Which block goes first alternates, so neither gains from the order.
         const auto t0 = Clock::now();
         for (int k = 0; k < Block; ++k) {
-            if (yieldFirst) host->yield();
-            else QCoreApplication::processEvents();
+            if (yieldFirst)
+                host->yield();
+            else
+                QCoreApplication::processEvents();
         }
         const auto t1 = Clock::now();
         for (int k = 0; k < Block; ++k) {
-            if (yieldFirst) QCoreApplication::processEvents();
-            else host->yield();
+            if (yieldFirst)
+                QCoreApplication::processEvents();
+            else
+                host->yield();
         }
         const auto t2 = Clock::now();
         const double first = nanoseconds(t1 - t0) / Block;
@@ -107,7 +114,8 @@ void BM_Form1Yield(benchmark::State& state) {
     showWithoutTicks(form);
     Host* host = &form;
     benchmark::DoNotOptimize(host);
-    for (auto _ : state) host->yield();
+    for (auto _ : state)
+        host->yield();
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Form1Yield);
@@ -115,7 +123,8 @@ BENCHMARK(BM_Form1Yield);
 void BM_BareProcessEvents(benchmark::State& state) {
     Form1 form; // the same window exists, so the same event sources are polled
     showWithoutTicks(form);
-    for (auto _ : state) QCoreApplication::processEvents();
+    for (auto _ : state)
+        QCoreApplication::processEvents();
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_BareProcessEvents);
@@ -128,7 +137,7 @@ BENCHMARK(BM_BareProcessEvents);
 // 100), so the yields counted through the host give the passes.
 
 class CountingForm : public Form1 {
-public:
+  public:
     void yield() override {
         if (yields++ == 0) first = Clock::now();
         Form1::yield();
@@ -138,7 +147,8 @@ public:
 };
 
 void BM_WindowSpinRate(benchmark::State& state) {
-    const auto dir = std::filesystem::temp_directory_path() / ("kestrel-bench-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("kestrel-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const auto rom = dir / "spin.ch8";
     {
@@ -162,7 +172,8 @@ void BM_WindowSpinRate(benchmark::State& state) {
             form.machine().EndAllRuns();
             ended = true;
         });
-        while (!ended || form.machine().RunActive()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        while (!ended || form.machine().RunActive())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (yieldsAtEnd == 0) {
             state.SkipWithError("the ROM did not run: no yield reached the host");
             break;
@@ -172,7 +183,8 @@ void BM_WindowSpinRate(benchmark::State& state) {
         instructionsPerSecond = passes / seconds;
         yieldNs = seconds * 1e9 / static_cast<double>(yieldsAtEnd);
         state.SetIterationTime(seconds);
-        if (!form.machine().LastFault().empty()) state.SkipWithError(form.machine().LastFault().c_str());
+        if (!form.machine().LastFault().empty())
+            state.SkipWithError(form.machine().LastFault().c_str());
     }
     std::filesystem::remove_all(dir);
     state.counters["instructions_per_second"] = instructionsPerSecond;
@@ -210,7 +222,8 @@ bool waitForMap(Display* display, Clock::time_point deadline, Clock::time_point&
 
 // Starts binary, waits for its window and ends it: the milliseconds it took,
 // or an error.
-bool startToMap(Display* display, const std::string& binary, char** envp, double& ms, std::string& error) {
+bool startToMap(Display* display, const std::string& binary, char** envp, double& ms,
+                std::string& error) {
     std::string path = binary;
     char* argv[] = {path.data(), nullptr};
     pid_t pid = 0;
@@ -236,7 +249,8 @@ void BM_StartToVisibleWindow(benchmark::State& state) {
     const std::string binary = Options().kestrelBinary;
     const std::string displayName = Options().xDisplay;
     if (binary.empty() || displayName.empty()) {
-        state.SkipWithError("needs --kestrel_binary=PATH and --x_display=:N (an X server, e.g. Xvfb)");
+        state.SkipWithError(
+            "needs --kestrel_binary=PATH and --x_display=:N (an X server, e.g. Xvfb)");
         return;
     }
     Display* display = XOpenDisplay(displayName.c_str());
@@ -256,7 +270,8 @@ void BM_StartToVisibleWindow(benchmark::State& state) {
     env.push_back("DISPLAY=" + displayName);
     env.push_back("QT_QPA_PLATFORM=xcb");
     std::vector<char*> envp;
-    for (auto& entry : env) envp.push_back(entry.data());
+    for (auto& entry : env)
+        envp.push_back(entry.data());
     envp.push_back(nullptr);
 
     double worst = 0;
@@ -267,10 +282,12 @@ void BM_StartToVisibleWindow(benchmark::State& state) {
         double ms = 0;
         double referenceMs = 0;
         std::string error;
-        const bool ok = kestrelFirst ? startToMap(display, binary, envp.data(), ms, error) &&
-                                           startToMap(display, KESTREL_REFERENCE_WINDOW, envp.data(), referenceMs, error)
-                                     : startToMap(display, KESTREL_REFERENCE_WINDOW, envp.data(), referenceMs, error) &&
-                                           startToMap(display, binary, envp.data(), ms, error);
+        const bool ok =
+            kestrelFirst
+                ? startToMap(display, binary, envp.data(), ms, error) &&
+                      startToMap(display, KESTREL_REFERENCE_WINDOW, envp.data(), referenceMs, error)
+                : startToMap(display, KESTREL_REFERENCE_WINDOW, envp.data(), referenceMs, error) &&
+                      startToMap(display, binary, envp.data(), ms, error);
         kestrelFirst = !kestrelFirst;
         if (!ok) {
             state.SkipWithError(error.c_str());
@@ -285,7 +302,8 @@ void BM_StartToVisibleWindow(benchmark::State& state) {
     state.counters["median_ms"] = median(times);
     state.counters["worst_ms"] = worst;
     state.counters["reference_median_ms"] = median(referenceTimes);
-    state.counters["ratio_to_reference"] = median(referenceTimes) > 0 ? median(times) / median(referenceTimes) : 0;
+    state.counters["ratio_to_reference"] =
+        median(referenceTimes) > 0 ? median(times) / median(referenceTimes) : 0;
 }
 BENCHMARK(BM_StartToVisibleWindow)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -31,15 +31,16 @@ inline constexpr std::size_t EventSize = 5;
 inline constexpr int MaxEvents = 64;
 
 enum class EventKind : std::uint8_t {
-    KeyDown,      // argument: any host key code (signed 16-bit)
+    KeyDown, // argument: any host key code (signed 16-bit)
     KeyUp,
-    Tick,         // Timer1_Timer
-    Pause,        // pausex_Click
-    Reset,        // Reset_Click
-    OpenRom,      // argument bit 0..1: 0 the second image, 1 no file chosen, 2 a missing file, 3 a folder
-    Remap,        // Command1_Click(argument modulo 16)
-    RemapRaw,     // Command1_Click(argument as a signed index), the guard against bad indexes
-    Exit,         // EndAllRuns
+    Tick,     // Timer1_Timer
+    Pause,    // pausex_Click
+    Reset,    // Reset_Click
+    OpenRom,  // argument bit 0..1: 0 the second image, 1 no file chosen, 2 a missing file, 3 a
+              // folder
+    Remap,    // Command1_Click(argument modulo 16)
+    RemapRaw, // Command1_Click(argument as a signed index), the guard against bad indexes
+    Exit,     // EndAllRuns
     Count
 };
 
@@ -59,12 +60,14 @@ struct Start {
 
 // Builds an input around a ROM.
 inline std::vector<std::uint8_t> SeedFromRom(const std::vector<std::uint8_t>& rom,
-                                            const std::vector<Event>& events = {},
-                                            const std::vector<std::uint8_t>& second = {},
-                                            const Start& start = {}) {
+                                             const std::vector<Event>& events = {},
+                                             const std::vector<std::uint8_t>& second = {},
+                                             const Start& start = {}) {
     std::vector<std::uint8_t> out(HeaderSize, 0);
-    for (int i = 0; i < 16; ++i) out[static_cast<std::size_t>(i)] = start.vAll;
-    for (int i = 0; i < 4; ++i) out[16 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(start.index >> (8 * i));
+    for (int i = 0; i < 16; ++i)
+        out[static_cast<std::size_t>(i)] = start.vAll;
+    for (int i = 0; i < 4; ++i)
+        out[16 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(start.index >> (8 * i));
     out[20] = static_cast<std::uint8_t>(start.pc & 0xFF);
     out[21] = static_cast<std::uint8_t>(start.pc >> 8);
     out[22] = static_cast<std::uint8_t>(start.stackDepth & 0xFF);

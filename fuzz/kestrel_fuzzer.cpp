@@ -36,11 +36,13 @@ constexpr std::uintptr_t MaxStackGrowth = 512 * 1024;
     std::fprintf(stderr, "kestrel_fuzzer: invariant broken: %s %s\n", what, detail.c_str());
     std::abort();
 }
-[[noreturn]] void Fail(const char* what, long long value) { Fail(what, std::to_string(value)); }
+[[noreturn]] void Fail(const char* what, long long value) {
+    Fail(what, std::to_string(value));
+}
 
 #define FUZZ_CHECK(cond, ...)                                                                      \
     do {                                                                                           \
-        if (!(cond)) Fail(#cond __VA_OPT__(, ) __VA_ARGS__);                                                   \
+        if (!(cond)) Fail(#cond __VA_OPT__(, ) __VA_ARGS__);                                       \
     } while (0)
 
 #define NO_COVERAGE __attribute__((no_sanitize("coverage")))
@@ -77,7 +79,7 @@ void RemoveFiles() {
 enum class RunState { None, Running, Ended };
 
 class FuzzHost : public testing::SilentHost {
-public:
+  public:
     Machine* machine = nullptr;
     std::vector<Event> events;
     std::vector<std::uint8_t> secondImage;
@@ -128,7 +130,8 @@ public:
     // most of the time.
     NO_COVERAGE void checkInvariants() const {
         const MachineState& s = machine->State;
-        if (s.StackPointer < 0 || s.StackPointer > CallStackSlots) Fail("StackPointer", s.StackPointer);
+        if (s.StackPointer < 0 || s.StackPointer > CallStackSlots)
+            Fail("StackPointer", s.StackPointer);
         if (s.KeyPressed < 0 || s.KeyPressed > KeypadKeys) Fail("KeyPressed", s.KeyPressed);
         if ((s.Nibble1 | s.Nibble2 | s.Nibble3 | s.Nibble4) > 15) Fail("a nibble above 15");
         if (s.KeyMap[0] != 0) Fail("KeyMap entry 0 written", s.KeyMap[0]);
@@ -159,7 +162,9 @@ public:
         }
         while (!stopped && nextEvent < events.size() && yields >= nextAt) {
             const Event e = events[nextEvent++];
-            nextAt = nextEvent < events.size() ? std::min(yields + events[nextEvent].gap, YieldBudget) : YieldBudget;
+            nextAt = nextEvent < events.size()
+                         ? std::min(yields + events[nextEvent].gap, YieldBudget)
+                         : YieldBudget;
             fire(e);
         }
         if (nestedDelivery && runRequested) {
@@ -170,7 +175,7 @@ public:
 
     bool eventsLeft() const { return !stopped && nextEvent < events.size(); }
 
-private:
+  private:
     void noteNewRun(std::uint64_t generationBefore) {
         if (machine->RunGeneration() != generationBefore) runState = RunState::Running;
     }
@@ -179,24 +184,39 @@ private:
         Machine& m = *machine;
         const std::uint64_t generation = m.RunGeneration();
         switch (e.kind) {
-        case EventKind::KeyDown: m.Form_KeyDown(e.argument); break;
-        case EventKind::KeyUp: m.Form_KeyUp(); break;
-        case EventKind::Tick: m.Timer1_Timer(); break;
-        case EventKind::Pause: m.pausex_Click(); break;
+        case EventKind::KeyDown:
+            m.Form_KeyDown(e.argument);
+            break;
+        case EventKind::KeyUp:
+            m.Form_KeyUp();
+            break;
+        case EventKind::Tick:
+            m.Timer1_Timer();
+            break;
+        case EventKind::Pause:
+            m.pausex_Click();
+            break;
         case EventKind::Reset:
             m.Reset_Click();
             FUZZ_CHECK(m.State.ProgramCounter == ProgramStart);
             FUZZ_CHECK(std::equal(Font.begin(), Font.end(), m.State.Memory.begin() + FontBase));
             noteNewRun(generation);
             break;
-        case EventKind::OpenRom: openRom(e.argument & 3); break;
-        case EventKind::Remap: m.Command1_Click(static_cast<std::uint16_t>(e.argument) % KeypadKeys); break;
-        case EventKind::RemapRaw: m.Command1_Click(e.argument); break;
+        case EventKind::OpenRom:
+            openRom(e.argument & 3);
+            break;
+        case EventKind::Remap:
+            m.Command1_Click(static_cast<std::uint16_t>(e.argument) % KeypadKeys);
+            break;
+        case EventKind::RemapRaw:
+            m.Command1_Click(e.argument);
+            break;
         case EventKind::Exit:
             m.EndAllRuns();
             if (runState == RunState::Running) runState = RunState::Ended;
             break;
-        case EventKind::Count: break;
+        case EventKind::Count:
+            break;
         }
     }
 
@@ -272,7 +292,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.Random.Seed(0);
     MachineState& s = machine.State;
 
-    for (auto& v : s.V) v = in.u8();
+    for (auto& v : s.V)
+        v = in.u8();
     s.IndexReg = in.u32();
     const std::uint16_t pc = in.u16();
     s.StackPointer = in.u16() % (CallStackSlots + 1);
@@ -299,7 +320,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         s.CallStack[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(ProgramStart + 2 * i);
 
     host.baseFrame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-    if (!host.events.empty()) host.nextAt = std::min<std::uint64_t>(host.events.front().gap, YieldBudget);
+    if (!host.events.empty())
+        host.nextAt = std::min<std::uint64_t>(host.events.front().gap, YieldBudget);
 
     machine.Reset_Click();
     host.runState = RunState::Running;
@@ -313,7 +335,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             machine.RunDriver();
             FUZZ_CHECK(!machine.RunActive());
             // A run ends only at a reported fault, at Exit or at the budget.
-            FUZZ_CHECK(host.runState != RunState::Running, "the run ended without a reported fault");
+            FUZZ_CHECK(host.runState != RunState::Running,
+                       "the run ended without a reported fault");
             continue;
         }
         if (!host.eventsLeft()) break;

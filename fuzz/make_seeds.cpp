@@ -42,7 +42,8 @@ std::vector<Bytes> ProgramsInSource(const std::string& text) {
         bool ok = true;
         std::size_t i = 0;
         while (ok && i < body.size()) {
-            while (i < body.size() && (std::isspace(static_cast<unsigned char>(body[i])) || body[i] == ','))
+            while (i < body.size() &&
+                   (std::isspace(static_cast<unsigned char>(body[i])) || body[i] == ','))
                 ++i;
             if (i >= body.size()) break;
             if (body.compare(i, 2, "0x") != 0 && body.compare(i, 2, "0X") != 0) {
@@ -53,7 +54,8 @@ std::vector<Bytes> ProgramsInSource(const std::string& text) {
             std::size_t digits = 0;
             unsigned value = 0;
             while (i < body.size() && std::isxdigit(static_cast<unsigned char>(body[i]))) {
-                value = value * 16 + static_cast<unsigned>(std::stoi(std::string(1, body[i]), nullptr, 16));
+                value = value * 16 +
+                        static_cast<unsigned>(std::stoi(std::string(1, body[i]), nullptr, 16));
                 ++i;
                 ++digits;
             }
@@ -71,16 +73,18 @@ void Write(const std::filesystem::path& dir, const Bytes& input) {
     char name[32];
     std::snprintf(name, sizeof name, "seed-%05d", g_written++);
     std::ofstream out(dir / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(input.data()), static_cast<std::streamsize>(input.size()));
+    out.write(reinterpret_cast<const char*>(input.data()),
+              static_cast<std::streamsize>(input.size()));
 }
 
 // Keys, ticks, pause, a remap and a reset over the program: the events that
 // the run serves at its yields.
 std::vector<Event> Lively() {
-    return {{150, EventKind::KeyDown, 101}, {400, EventKind::Tick, 0},     {300, EventKind::KeyUp, 0},
-            {500, EventKind::Pause, 0},     {800, EventKind::Pause, 0},    {200, EventKind::Remap, 4},
-            {300, EventKind::KeyDown, 81},  {100, EventKind::KeyUp, 0},    {900, EventKind::Reset, 0},
-            {700, EventKind::OpenRom, 0},   {600, EventKind::KeyDown, 13}, {100, EventKind::Tick, 0}};
+    return {
+        {150, EventKind::KeyDown, 101}, {400, EventKind::Tick, 0},     {300, EventKind::KeyUp, 0},
+        {500, EventKind::Pause, 0},     {800, EventKind::Pause, 0},    {200, EventKind::Remap, 4},
+        {300, EventKind::KeyDown, 81},  {100, EventKind::KeyUp, 0},    {900, EventKind::Reset, 0},
+        {700, EventKind::OpenRom, 0},   {600, EventKind::KeyDown, 13}, {100, EventKind::Tick, 0}};
 }
 
 void WriteHandMade(const std::filesystem::path& dir) {
@@ -89,17 +93,25 @@ void WriteHandMade(const std::filesystem::path& dir) {
     Write(dir, SeedFromRom(WordsToBytes({0x2200})));
     Write(dir, SeedFromRom(WordsToBytes({0x00EE})));
     // Stores, loads, BCD and sprites that run past the end of memory.
-    Write(dir, SeedFromRom(WordsToBytes({0xAFFE, 0xF01E, 0xF01E, 0xFF55, 0xFF65, 0xF033, 0xD01F, 0x1200})));
-    Write(dir, SeedFromRom(WordsToBytes({0x60FF, 0xAFFF, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF033})));
+    Write(dir, SeedFromRom(
+                   WordsToBytes({0xAFFE, 0xF01E, 0xF01E, 0xFF55, 0xFF65, 0xF033, 0xD01F, 0x1200})));
+    Write(dir, SeedFromRom(
+                   WordsToBytes({0x60FF, 0xAFFF, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF01E, 0xF033})));
     // A jump beyond the last fetchable address.
     Write(dir, SeedFromRom(WordsToBytes({0x60FF, 0xBFFF, 0x1200})));
     // Waiting for a key, with keys and remaps served during the wait.
-    Write(dir, SeedFromRom(WordsToBytes({0xF10A, 0xE19E, 0x1200, 0xF20A, 0xE2A1, 0x1200}), Lively(), WordsToBytes({0xF30A})));
+    Write(dir, SeedFromRom(WordsToBytes({0xF10A, 0xE19E, 0x1200, 0xF20A, 0xE2A1, 0x1200}), Lively(),
+                           WordsToBytes({0xF30A})));
     // Drawing, timers and sound, with Open ROM of a missing file and a folder.
-    Write(dir, SeedFromRom(WordsToBytes({0x00E0, 0x6A3C, 0x6B1E, 0xF029, 0xDABF, 0x6105, 0xF115, 0xF118, 0xF207,
-                                  0x32FF, 0x1208, 0xC3FF, 0x8344, 0x8F36, 0x8F0E, 0x120A}),
-                           {{300, EventKind::OpenRom, 2}, {300, EventKind::OpenRom, 3}, {300, EventKind::OpenRom, 1},
-                            {300, EventKind::Tick, 0}, {300, EventKind::Exit, 0}, {300, EventKind::Reset, 0}}));
+    Write(dir, SeedFromRom(
+                   WordsToBytes({0x00E0, 0x6A3C, 0x6B1E, 0xF029, 0xDABF, 0x6105, 0xF115, 0xF118,
+                                 0xF207, 0x32FF, 0x1208, 0xC3FF, 0x8344, 0x8F36, 0x8F0E, 0x120A}),
+                   {{300, EventKind::OpenRom, 2},
+                    {300, EventKind::OpenRom, 3},
+                    {300, EventKind::OpenRom, 1},
+                    {300, EventKind::Tick, 0},
+                    {300, EventKind::Exit, 0},
+                    {300, EventKind::Reset, 0}}));
     // The last addresses of memory and the stack's ends, reached at once from
     // the starting state: every block instruction with I just below 8192,
     // fetches at 8190 and 8191, and a call and a return at the stack's ends.
@@ -113,7 +125,8 @@ void WriteHandMade(const std::filesystem::path& dir) {
     Write(dir, SeedFromRom(WordsToBytes({0x2200}), {}, {}, Start{0, 512, 256, 0}));
     Write(dir, SeedFromRom(WordsToBytes({0x00EE}), {}, {}, Start{0, 512, 1, 0}));
     // Open ROM of an image one byte too long.
-    Write(dir, SeedFromRom(WordsToBytes({0x1200}), {{300, EventKind::OpenRom, 0}}, Bytes(7682, 0x12)));
+    Write(dir,
+          SeedFromRom(WordsToBytes({0x1200}), {{300, EventKind::OpenRom, 0}}, Bytes(7682, 0x12)));
 }
 
 } // namespace

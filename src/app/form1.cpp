@@ -61,7 +61,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), machine_(*this) {
     Form_Load();
     // From the event loop, once the window's first requests are out: SDL's
     // loading and probing would otherwise hold up its appearance.
-    QMetaObject::invokeMethod(this, [this] { tonePlayer_.startOpening(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { tonePlayer_.startOpening(); }, Qt::QueuedConnection);
 }
 
 Form1::~Form1() {
@@ -124,7 +125,8 @@ void Form1::buildMenus() {
 
     QMenu* cpu = bar->addMenu(QStringLiteral("CPU"));
     cpu->setObjectName(QStringLiteral("CPU"));
-    QAction* reset = cpu->addAction(QStringLiteral("Reset"), this, [this] { machine_.Reset_Click(); });
+    QAction* reset =
+        cpu->addAction(QStringLiteral("Reset"), this, [this] { machine_.Reset_Click(); });
     reset->setObjectName(QStringLiteral("Reset"));
     QAction* pause = cpu->addAction(QStringLiteral("Pause"), this, &Form1::pausex_Click);
     pause->setObjectName(QStringLiteral("pausex"));
@@ -145,13 +147,14 @@ void Form1::OpenROM_Click() {
     // The toolkit's own dialog, with no filter, title or folder of ours. It
     // is Qt's widget dialog, the one Linux shows without a platform theme,
     // on every desktop alike.
-    const QString fileName = QFileDialog::getOpenFileName(this, QString(), QString(), QString(), nullptr,
-                                                          QFileDialog::DontUseNativeDialog);
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, QString(), QString(), QString(), nullptr, QFileDialog::DontUseNativeDialog);
     openFile(fileName);
 }
 
 void Form1::openFile(const QString& fileName) {
-    machine_.OpenRom(fileName.isEmpty() ? std::string() : QFile::encodeName(fileName).toStdString());
+    machine_.OpenRom(fileName.isEmpty() ? std::string()
+                                        : QFile::encodeName(fileName).toStdString());
 }
 
 // Nothing that runs or waits beneath continues: the process ends here.
@@ -175,13 +178,21 @@ void Form1::About_Click() {
     box.exec();
 }
 
-void Form1::Command1_Click(int Index) { machine_.Command1_Click(Index); }
+void Form1::Command1_Click(int Index) {
+    machine_.Command1_Click(Index);
+}
 
-void Form1::yield() { QCoreApplication::processEvents(); }
+void Form1::yield() {
+    QCoreApplication::processEvents();
+}
 
-void Form1::idleYield() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+void Form1::idleYield() {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
-void Form1::setStatusText(const std::string& text) { label_->setText(QString::fromStdString(text)); }
+void Form1::setStatusText(const std::string& text) {
+    label_->setText(QString::fromStdString(text));
+}
 
 void Form1::setButtonCaption(int index, const std::string& utf8Text) {
     if (index < 0 || index >= KeypadKeys) return;
@@ -190,7 +201,8 @@ void Form1::setButtonCaption(int index, const std::string& utf8Text) {
 
 // From the top of the event loop, never inside the handler that asked.
 void Form1::requestRun() {
-    QMetaObject::invokeMethod(this, [this] { machine_.RunDriver(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { machine_.RunDriver(); }, Qt::QueuedConnection);
 }
 
 // A stopped run and a refused file are told alike: a modal box with OK.
@@ -206,7 +218,8 @@ namespace {
 // box's own loop could open a box inside it, and so on without end.
 bool isDroppableFile(const QMimeData& data) {
     const QList<QUrl> urls = data.urls();
-    return urls.size() == 1 && urls.front().isLocalFile() && QApplication::activeModalWidget() == nullptr;
+    return urls.size() == 1 && urls.front().isLocalFile() &&
+           QApplication::activeModalWidget() == nullptr;
 }
 
 } // namespace

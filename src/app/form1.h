@@ -20,18 +20,19 @@ namespace kestrel {
 
 // The main window. It owns the machine and is its host: the picture, the
 // status label, the remap buttons, the tone, the menus and the yields all
-// come through here; the keyboard comes through its key preview. Everything runs on the one UI thread; the
-// machine's run loop is entered only from the top of the event loop.
+// come through here; the keyboard comes through its key preview. Everything runs on the one UI
+// thread; the machine's run loop is entered only from the top of the event loop.
 class Form1 : public QMainWindow, public Host {
     Q_OBJECT
-public:
+  public:
     // The client area's size, fixed.
     static constexpr int ClientWidth = 261;
     static constexpr int ClientHeight = 311;
     static constexpr const char* AboutText =
         "Kestrel - an implementation\r\n"
         "of a Chip8 Virtual Machine.\r\n"
-        "With thanks to the author of the earlier source code that this interpreter is based on.\r\n"
+        "With thanks to the author of the earlier source code that this interpreter is based "
+        "on.\r\n"
         "This release is beta and won't run many games, yet.\r\n"
         "\r\n";
 
@@ -61,12 +62,12 @@ public:
     void reportFault(const std::string& text) override { showWarning(text); }
     void reportLoadError(const std::string& text) override { showWarning(text); }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void Form_Load();

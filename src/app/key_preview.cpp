@@ -16,7 +16,9 @@ KeyPreview::KeyPreview(QWidget& window, Machine& machine) : window_(window), mac
     qApp->installEventFilter(this);
 }
 
-KeyPreview::~KeyPreview() { qApp->removeEventFilter(this); }
+KeyPreview::~KeyPreview() {
+    qApp->removeEventFilter(this);
+}
 
 bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
@@ -41,7 +43,8 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
 
 void KeyPreview::keyDown(const QKeyEvent& key) {
     if (pendingRelease_.active) {
-        if (key.nativeScanCode() == pendingRelease_.scanCode && key.timestamp() == pendingRelease_.timestamp) {
+        if (key.nativeScanCode() == pendingRelease_.scanCode &&
+            key.timestamp() == pendingRelease_.timestamp) {
             // The second half of a repeat: the key never went up.
             dropPendingRelease();
             return;

@@ -23,15 +23,15 @@ class Machine;
 // as one.
 class KeyPreview : public QObject {
     Q_OBJECT
-public:
+  public:
     // Watches every event of the application from now on, for `window`.
     KeyPreview(QWidget& window, Machine& machine);
     ~KeyPreview() override;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void keyDown(const QKeyEvent& key);
     void keyUp(const QKeyEvent& key);
     void flushRelease();

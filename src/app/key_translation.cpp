@@ -14,55 +14,120 @@ struct KeyCode {
 
 // Keys of the numeric keypad, sent with Qt's keypad modifier.
 constexpr KeyCode KeypadKeys[] = {
-    {Qt::Key_0, 96}, {Qt::Key_1, 97}, {Qt::Key_2, 98}, {Qt::Key_3, 99},
-    {Qt::Key_4, 100}, {Qt::Key_5, 101}, {Qt::Key_6, 102}, {Qt::Key_7, 103},
-    {Qt::Key_8, 104}, {Qt::Key_9, 105},
-    {Qt::Key_Asterisk, 106}, {Qt::Key_Plus, 107}, {Qt::Key_Minus, 109},
-    {Qt::Key_Period, 110}, {Qt::Key_Comma, 110}, // the decimal key, whatever it prints
+    {Qt::Key_0, 96},
+    {Qt::Key_1, 97},
+    {Qt::Key_2, 98},
+    {Qt::Key_3, 99},
+    {Qt::Key_4, 100},
+    {Qt::Key_5, 101},
+    {Qt::Key_6, 102},
+    {Qt::Key_7, 103},
+    {Qt::Key_8, 104},
+    {Qt::Key_9, 105},
+    {Qt::Key_Asterisk, 106},
+    {Qt::Key_Plus, 107},
+    {Qt::Key_Minus, 109},
+    {Qt::Key_Period, 110},
+    {Qt::Key_Comma, 110}, // the decimal key, whatever it prints
     {Qt::Key_Slash, 111},
-    {Qt::Key_Enter, 13}, {Qt::Key_Return, 13},
+    {Qt::Key_Enter, 13},
+    {Qt::Key_Return, 13},
     // Num Lock off: the keypad is a second set of navigation keys.
-    {Qt::Key_Home, 36}, {Qt::Key_End, 35}, {Qt::Key_PageUp, 33}, {Qt::Key_PageDown, 34},
-    {Qt::Key_Left, 37}, {Qt::Key_Up, 38}, {Qt::Key_Right, 39}, {Qt::Key_Down, 40},
-    {Qt::Key_Insert, 45}, {Qt::Key_Delete, 46}, {Qt::Key_Clear, 12},
+    {Qt::Key_Home, 36},
+    {Qt::Key_End, 35},
+    {Qt::Key_PageUp, 33},
+    {Qt::Key_PageDown, 34},
+    {Qt::Key_Left, 37},
+    {Qt::Key_Up, 38},
+    {Qt::Key_Right, 39},
+    {Qt::Key_Down, 40},
+    {Qt::Key_Insert, 45},
+    {Qt::Key_Delete, 46},
+    {Qt::Key_Clear, 12},
 };
 
 // Every other key. The punctuation rows give both characters of a US key
 // its one code.
 constexpr KeyCode MainKeys[] = {
-    {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9}, {Qt::Key_Backtab, 9}, {Qt::Key_Clear, 12},
-    {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},
-    {Qt::Key_Shift, 16}, {Qt::Key_Control, 17}, {Qt::Key_Alt, 18}, {Qt::Key_AltGr, 18},
-    {Qt::Key_Pause, 19}, {Qt::Key_CapsLock, 20}, {Qt::Key_Escape, 27}, {Qt::Key_Space, 32},
-    {Qt::Key_PageUp, 33}, {Qt::Key_PageDown, 34}, {Qt::Key_End, 35}, {Qt::Key_Home, 36},
-    {Qt::Key_Left, 37}, {Qt::Key_Up, 38}, {Qt::Key_Right, 39}, {Qt::Key_Down, 40},
-    {Qt::Key_Select, 41}, {Qt::Key_Printer, 42}, {Qt::Key_Execute, 43}, {Qt::Key_Print, 44},
-    {Qt::Key_Insert, 45}, {Qt::Key_Delete, 46}, {Qt::Key_Help, 47},
+    {Qt::Key_Backspace, 8},
+    {Qt::Key_Tab, 9},
+    {Qt::Key_Backtab, 9},
+    {Qt::Key_Clear, 12},
+    {Qt::Key_Return, 13},
+    {Qt::Key_Enter, 13},
+    {Qt::Key_Shift, 16},
+    {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},
+    {Qt::Key_AltGr, 18},
+    {Qt::Key_Pause, 19},
+    {Qt::Key_CapsLock, 20},
+    {Qt::Key_Escape, 27},
+    {Qt::Key_Space, 32},
+    {Qt::Key_PageUp, 33},
+    {Qt::Key_PageDown, 34},
+    {Qt::Key_End, 35},
+    {Qt::Key_Home, 36},
+    {Qt::Key_Left, 37},
+    {Qt::Key_Up, 38},
+    {Qt::Key_Right, 39},
+    {Qt::Key_Down, 40},
+    {Qt::Key_Select, 41},
+    {Qt::Key_Printer, 42},
+    {Qt::Key_Execute, 43},
+    {Qt::Key_Print, 44},
+    {Qt::Key_Insert, 45},
+    {Qt::Key_Delete, 46},
+    {Qt::Key_Help, 47},
     // Shifted digits: ! @ # $ % ^ & * ( )
-    {Qt::Key_ParenRight, 48}, {Qt::Key_Exclam, 49}, {Qt::Key_At, 50}, {Qt::Key_NumberSign, 51},
-    {Qt::Key_Dollar, 52}, {Qt::Key_Percent, 53}, {Qt::Key_AsciiCircum, 54},
-    {Qt::Key_Ampersand, 55}, {Qt::Key_Asterisk, 56}, {Qt::Key_ParenLeft, 57},
-    {Qt::Key_Meta, 91}, {Qt::Key_Super_L, 91}, {Qt::Key_Super_R, 92}, {Qt::Key_Menu, 93},
+    {Qt::Key_ParenRight, 48},
+    {Qt::Key_Exclam, 49},
+    {Qt::Key_At, 50},
+    {Qt::Key_NumberSign, 51},
+    {Qt::Key_Dollar, 52},
+    {Qt::Key_Percent, 53},
+    {Qt::Key_AsciiCircum, 54},
+    {Qt::Key_Ampersand, 55},
+    {Qt::Key_Asterisk, 56},
+    {Qt::Key_ParenLeft, 57},
+    {Qt::Key_Meta, 91},
+    {Qt::Key_Super_L, 91},
+    {Qt::Key_Super_R, 92},
+    {Qt::Key_Menu, 93},
     {Qt::Key_Sleep, 95},
-    {Qt::Key_NumLock, 144}, {Qt::Key_ScrollLock, 145},
-    {Qt::Key_Semicolon, 186}, {Qt::Key_Colon, 186},
-    {Qt::Key_Equal, 187}, {Qt::Key_Plus, 187},
-    {Qt::Key_Comma, 188}, {Qt::Key_Less, 188},
-    {Qt::Key_Minus, 189}, {Qt::Key_Underscore, 189},
-    {Qt::Key_Period, 190}, {Qt::Key_Greater, 190},
-    {Qt::Key_Slash, 191}, {Qt::Key_Question, 191},
-    {Qt::Key_QuoteLeft, 192}, {Qt::Key_AsciiTilde, 192},
-    {Qt::Key_BracketLeft, 219}, {Qt::Key_BraceLeft, 219},
-    {Qt::Key_Backslash, 220}, {Qt::Key_Bar, 220},
-    {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221},
-    {Qt::Key_Apostrophe, 222}, {Qt::Key_QuoteDbl, 222},
-    {Qt::Key_Play, 250}, {Qt::Key_Zoom, 251}, {Qt::Key_Cancel, 3},
+    {Qt::Key_NumLock, 144},
+    {Qt::Key_ScrollLock, 145},
+    {Qt::Key_Semicolon, 186},
+    {Qt::Key_Colon, 186},
+    {Qt::Key_Equal, 187},
+    {Qt::Key_Plus, 187},
+    {Qt::Key_Comma, 188},
+    {Qt::Key_Less, 188},
+    {Qt::Key_Minus, 189},
+    {Qt::Key_Underscore, 189},
+    {Qt::Key_Period, 190},
+    {Qt::Key_Greater, 190},
+    {Qt::Key_Slash, 191},
+    {Qt::Key_Question, 191},
+    {Qt::Key_QuoteLeft, 192},
+    {Qt::Key_AsciiTilde, 192},
+    {Qt::Key_BracketLeft, 219},
+    {Qt::Key_BraceLeft, 219},
+    {Qt::Key_Backslash, 220},
+    {Qt::Key_Bar, 220},
+    {Qt::Key_BracketRight, 221},
+    {Qt::Key_BraceRight, 221},
+    {Qt::Key_Apostrophe, 222},
+    {Qt::Key_QuoteDbl, 222},
+    {Qt::Key_Play, 250},
+    {Qt::Key_Zoom, 251},
+    {Qt::Key_Cancel, 3},
 };
 
 // Whether the translation can give `code` for some key: a fallback code must
 // never be mistaken for a key the table knows.
 constexpr bool TableGives(int code) {
-    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9') || (code >= 112 && code <= 135))
+    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9') ||
+        (code >= 112 && code <= 135))
         return true;
     const auto holds = [code](const auto& table) {
         return std::any_of(std::begin(table), std::end(table),
@@ -95,10 +160,12 @@ int TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     return lookUp(MainKeys, qtKey);
 }
 
-int HostKeyCodes::codeFor(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeScanCode) {
+int HostKeyCodes::codeFor(int qtKey, Qt::KeyboardModifiers modifiers,
+                          std::uint32_t nativeScanCode) {
     if (const int code = TranslateKey(qtKey, modifiers)) return code;
     for (std::size_t i = 0; i < handedOut_.size(); ++i) {
-        if (handedOut_[i].qtKey == qtKey && handedOut_[i].scanCode == nativeScanCode) return FallbackCodes[i];
+        if (handedOut_[i].qtKey == qtKey && handedOut_[i].scanCode == nativeScanCode)
+            return FallbackCodes[i];
     }
     if (handedOut_.size() == FallbackCodes.size()) return FallbackCodes.back();
     handedOut_.push_back({qtKey, nativeScanCode});

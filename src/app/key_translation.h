@@ -21,7 +21,7 @@ int TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers);
 // in order of first use, each kept for its key until Kestrel closes. Once
 // that range is used up, further unknown keys all share its last code.
 class HostKeyCodes {
-public:
+  public:
     static constexpr std::array<int, 22> FallbackCodes = {
         0x92, 0x93, 0x94, 0x95, 0x96, 0xE1, 0xE3, 0xE4, 0xE6, 0xE9, 0xEA,
         0xEB, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5,
@@ -30,7 +30,7 @@ public:
     // A key is told apart by its native scan code and its Qt key together.
     int codeFor(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeScanCode);
 
-private:
+  private:
     struct Fallback {
         int qtKey;
         std::uint32_t scanCode;

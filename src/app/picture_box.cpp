@@ -5,7 +5,8 @@
 
 namespace kestrel {
 
-PictureBox::PictureBox(const ScreenSurface& surface, QWidget* parent) : QWidget(parent), surface_(surface) {
+PictureBox::PictureBox(const ScreenSurface& surface, QWidget* parent)
+    : QWidget(parent), surface_(surface) {
     setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted below
 }
 

@@ -12,7 +12,7 @@ namespace kestrel {
 // changes nothing that the machine reads back.
 class PictureBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit PictureBox(const ScreenSurface& surface, QWidget* parent = nullptr);
 
     // The surface changed: repaint once, however often this is called
@@ -23,10 +23,10 @@ public:
         update();
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     const ScreenSurface& surface_;
     bool repaintPending_ = false;
 };

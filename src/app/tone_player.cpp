@@ -24,22 +24,22 @@ struct Sdl {
     decltype(&SDL_QueueAudio) QueueAudio = nullptr;
 };
 
-template <typename F>
-bool resolve(void* library, const char* name, F& function) {
+template <typename F> bool resolve(void* library, const char* name, F& function) {
     function = reinterpret_cast<F>(::dlsym(library, name));
     return function != nullptr;
 }
 
 // Loaded once, and left loaded: SDL keeps threads of its own.
 const Sdl* loadSdl() {
-    static const Sdl* loaded = [] () -> const Sdl* {
+    static const Sdl* loaded = []() -> const Sdl* {
         void* library = ::dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
         if (library == nullptr) {
             std::fprintf(stderr, "Kestrel: no audio (%s); the tone stays silent.\n", ::dlerror());
             return nullptr;
         }
         static Sdl sdl;
-        if (resolve(library, "SDL_SetHint", sdl.SetHint) && resolve(library, "SDL_GetError", sdl.GetError) &&
+        if (resolve(library, "SDL_SetHint", sdl.SetHint) &&
+            resolve(library, "SDL_GetError", sdl.GetError) &&
             resolve(library, "SDL_InitSubSystem", sdl.InitSubSystem) &&
             resolve(library, "SDL_QuitSubSystem", sdl.QuitSubSystem) &&
             resolve(library, "SDL_OpenAudioDevice", sdl.OpenAudioDevice) &&
@@ -49,7 +49,8 @@ const Sdl* loadSdl() {
             resolve(library, "SDL_QueueAudio", sdl.QueueAudio)) {
             return &sdl;
         }
-        std::fprintf(stderr, "Kestrel: no audio (an older SDL: %s); the tone stays silent.\n", ::dlerror());
+        std::fprintf(stderr, "Kestrel: no audio (an older SDL: %s); the tone stays silent.\n",
+                     ::dlerror());
         return nullptr;
     }();
     return loaded;
@@ -76,7 +77,8 @@ void TonePlayer::open() {
         // Audio only: no video, and Ctrl+C and the like stay the toolkit's.
         sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (sdl->InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            std::fprintf(stderr, "Kestrel: no audio (%s); the tone stays silent.\n", sdl->GetError());
+            std::fprintf(stderr, "Kestrel: no audio (%s); the tone stays silent.\n",
+                         sdl->GetError());
         } else {
             SDL_AudioSpec wanted{};
             wanted.freq = SampleRate;
@@ -86,7 +88,8 @@ void TonePlayer::open() {
             wanted.callback = nullptr; // fed with SDL_QueueAudio
             device = sdl->OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
             if (device == 0) {
-                std::fprintf(stderr, "Kestrel: no audio device (%s); the tone stays silent.\n", sdl->GetError());
+                std::fprintf(stderr, "Kestrel: no audio device (%s); the tone stays silent.\n",
+                             sdl->GetError());
                 sdl->QuitSubSystem(SDL_INIT_AUDIO);
             } else {
                 sdl->PauseAudioDevice(device, 0); // plays silence while nothing is queued
@@ -128,7 +131,8 @@ void TonePlayer::queue(int hz, int ms) {
         const long long halfPeriods = static_cast<long long>(i) * 2 * hz / SampleRate;
         samples_[i] = halfPeriods % 2 == 0 ? Amplitude : static_cast<std::int16_t>(-Amplitude);
     }
-    loadSdl()->QueueAudio(device_, samples_.data(), static_cast<Uint32>(count * sizeof(std::int16_t)));
+    loadSdl()->QueueAudio(device_, samples_.data(),
+                          static_cast<Uint32>(count * sizeof(std::int16_t)));
 }
 
 void TonePlayer::stop() {

@@ -17,7 +17,7 @@ namespace kestrel {
 // the window is up. A tone asked for meanwhile is kept and queued whole once
 // the device is open.
 class TonePlayer {
-public:
+  public:
     // The device's format, fixed so that a captured stream can be read back.
     static constexpr int SampleRate = 48000;
     static constexpr std::int16_t Amplitude = 6000; // about a fifth of full scale
@@ -35,7 +35,7 @@ public:
     void play(int hz, int ms);
     void stop();
 
-private:
+  private:
     void open();
     void queue(int hz, int ms); // with mutex_ held and the device open
 

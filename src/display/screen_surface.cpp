@@ -17,7 +17,8 @@ void ScreenSurface::fillClipped(int x1, int y1, int x2, int y2, std::uint32_t wo
     const int bottom = std::min(y2, Height - 1);
     for (int y = top; y <= bottom; ++y) {
         std::uint32_t* row = raster_.data() + y * Width;
-        for (int x = left; x <= right; ++x) row[x] = word;
+        for (int x = left; x <= right; ++x)
+            row[x] = word;
     }
 }
 

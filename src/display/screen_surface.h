@@ -16,7 +16,7 @@ inline constexpr int BlockSize = 4;
 // CHIP-8 pixels are lit. The 64 x 32 screen covers columns 1..256 and rows
 // 0..127; column 0 keeps the back colour.
 class ScreenSurface {
-public:
+  public:
     static constexpr int Width = 257;
     static constexpr int Height = 128;
 
@@ -26,7 +26,8 @@ public:
     // Inline: a sprite makes up to 120 reads and 120 fills, one block at a time.
     std::int32_t ReadPixel(int x, int y) const {
         if (x < 0 || y < 0 || x >= Width || y >= Height) return -1;
-        return static_cast<std::int32_t>(raster_[static_cast<std::size_t>(y * Width + x)] & 0xFFFFFFu);
+        return static_cast<std::int32_t>(raster_[static_cast<std::size_t>(y * Width + x)] &
+                                         0xFFFFFFu);
     }
     // Both corners are included; whatever lies outside the surface is dropped.
     void FillRect(int x1, int y1, int x2, int y2, std::int32_t colour) {
@@ -34,7 +35,8 @@ public:
         // The common case, one whole block inside the surface, without clipping.
         if (x2 == x1 + 3 && y2 == y1 + 3 && x1 >= 0 && y1 >= 0 && x2 < Width && y2 < Height) {
             std::uint32_t* row = raster_.data() + y1 * Width + x1;
-            for (int k = 0; k < 4; ++k, row += Width) row[0] = row[1] = row[2] = row[3] = word;
+            for (int k = 0; k < 4; ++k, row += Width)
+                row[0] = row[1] = row[2] = row[3] = word;
             return;
         }
         fillClipped(x1, y1, x2, y2, word);
@@ -43,7 +45,7 @@ public:
     // The raster as 0xFFRRGGBB words, row by row, for the window to paint.
     const std::uint32_t* pixels() const { return raster_.data(); }
 
-private:
+  private:
     static constexpr std::uint32_t Opaque = 0xFF000000u;
     void fillClipped(int x1, int y1, int x2, int y2, std::uint32_t word);
     std::array<std::uint32_t, Width * Height> raster_{};

@@ -4,7 +4,8 @@
 namespace kestrel {
 
 void Machine::LoadDefaultKeyMap() {
-    for (int i = 1; i <= KeypadKeys; ++i) State.KeyMap[static_cast<std::size_t>(i)] = DefaultKeyMap[static_cast<std::size_t>(i)];
+    for (int i = 1; i <= KeypadKeys; ++i)
+        State.KeyMap[static_cast<std::size_t>(i)] = DefaultKeyMap[static_cast<std::size_t>(i)];
 }
 
 // The scan does not stop at a match: when entries share a code the highest
@@ -17,6 +18,8 @@ void Machine::Form_KeyDown(int keyCode) {
 }
 
 // One key is tracked: any key going up means none is held.
-void Machine::Form_KeyUp() { State.KeyPressed = 0; }
+void Machine::Form_KeyUp() {
+    State.KeyPressed = 0;
+}
 
 } // namespace kestrel

@@ -6,7 +6,9 @@ namespace kestrel {
 // registers as they stand after that write, so with X or Y = F the new flag
 // is an operand.
 
-void Machine::LoadRegWithConstant() { VX() = NN(); }
+void Machine::LoadRegWithConstant() {
+    VX() = NN();
+}
 
 void Machine::AddConstantToReg() {
     State.Scratch = VX() + NN();
@@ -14,10 +16,18 @@ void Machine::AddConstantToReg() {
     VX() = static_cast<std::uint8_t>(State.Scratch);
 }
 
-void Machine::LoadRegWithReg() { VX() = VY(); }
-void Machine::OrRegWithReg() { VX() = VX() | VY(); }
-void Machine::AndRegWithReg() { VX() = VX() & VY(); }
-void Machine::XorRegWithReg() { VX() = VX() ^ VY(); }
+void Machine::LoadRegWithReg() {
+    VX() = VY();
+}
+void Machine::OrRegWithReg() {
+    VX() = VX() | VY();
+}
+void Machine::AndRegWithReg() {
+    VX() = VX() & VY();
+}
+void Machine::XorRegWithReg() {
+    VX() = VX() ^ VY();
+}
 
 void Machine::AddRegToReg() {
     const int carry = VX() + VY() > 255 ? 1 : 0;

@@ -2,12 +2,15 @@
 
 namespace kestrel {
 
-void Machine::JumpToAddress() { State.ProgramCounter = NNN(); }
+void Machine::JumpToAddress() {
+    State.ProgramCounter = NNN();
+}
 
 void Machine::JumpToSub() {
     if (State.StackPointer >= CallStackSlots) {
         stopRun("Instruction " + instructionName() + " at address " +
-                std::to_string(instructionAddress_) + " would make a call with the call stack full (depth " +
+                std::to_string(instructionAddress_) +
+                " would make a call with the call stack full (depth " +
                 std::to_string(State.StackPointer) + " of 257).");
         return;
     }
@@ -21,18 +24,22 @@ void Machine::JumpToSub() {
 void Machine::ReturnFromSub() {
     if (State.StackPointer <= 0) {
         stopRun("Instruction " + instructionName() + " at address " +
-                std::to_string(instructionAddress_) + " would return with the call stack empty (depth " +
+                std::to_string(instructionAddress_) +
+                " would return with the call stack empty (depth " +
                 std::to_string(State.StackPointer) + ").");
         return;
     }
     --State.StackPointer;
     // The slot keeps its value; a negative one can only come from a call made
     // at an address the fetch limit forbids, so the cast never meets it.
-    State.ProgramCounter = static_cast<std::uint16_t>(State.CallStack[static_cast<std::size_t>(State.StackPointer)]);
+    State.ProgramCounter =
+        static_cast<std::uint16_t>(State.CallStack[static_cast<std::size_t>(State.StackPointer)]);
 }
 
 // Not masked: BFFF with V0 = FF goes to 0x10FE.
-void Machine::JumpToAddressPlusReg0() { State.ProgramCounter = State.V[0] + NNN(); }
+void Machine::JumpToAddressPlusReg0() {
+    State.ProgramCounter = State.V[0] + NNN();
+}
 
 void Machine::SkipIfRegEqual() {
     if (VX() == NN()) State.ProgramCounter += 2;

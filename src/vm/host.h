@@ -7,7 +7,7 @@ namespace kestrel {
 // Everything the machine needs from the desktop, and nothing more. The app's
 // window implements it with the toolkit; tests implement it with a fake.
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // Serve every pending event and return at once when none is pending.

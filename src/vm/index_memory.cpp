@@ -4,12 +4,18 @@ namespace kestrel {
 
 // I is never masked or wrapped; it is checked only where it addresses Memory.
 
-void Machine::LoadIndexWithConstant() { State.IndexReg = NNN(); }
+void Machine::LoadIndexWithConstant() {
+    State.IndexReg = NNN();
+}
 
-void Machine::AddRegToIndex() { State.IndexReg += VX(); }
+void Machine::AddRegToIndex() {
+    State.IndexReg += VX();
+}
 
 // VX is used whole: digits past F point beyond the font, into plain memory.
-void Machine::PointIndexToFont() { State.IndexReg = FontBase + 5u * VX(); }
+void Machine::PointIndexToFont() {
+    State.IndexReg = FontBase + 5u * VX();
+}
 
 // Ones digit first, at I+2; the run stops at the first store outside memory.
 void Machine::StoreBCD() {

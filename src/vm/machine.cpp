@@ -1,6 +1,5 @@
 #include "vm/machine.h"
 
-
 namespace kestrel {
 
 Machine::Machine(Host& host) : host_(host) {}

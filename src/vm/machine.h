@@ -23,7 +23,7 @@ namespace kestrel {
 // Runs are entered only from RunDriver, called from the top of the event loop,
 // so the native stack never grows with resets.
 class Machine {
-public:
+  public:
     explicit Machine(Host& host);
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
@@ -102,7 +102,7 @@ public:
     // The message of the fault that stopped the last run, empty if none.
     const std::string& LastFault() const { return lastFault_; }
 
-private:
+  private:
     using Handler = void (Machine::*)();
     void dispatch(Handler handler);
 
@@ -133,7 +133,9 @@ private:
     std::uint8_t& VX() { return State.V[State.Nibble2]; }
     std::uint8_t& VY() { return State.V[State.Nibble3]; }
     std::uint8_t& VF() { return State.V[15]; }
-    std::uint8_t NN() const { return static_cast<std::uint8_t>(State.Nibble3 << 4 | State.Nibble4); }
+    std::uint8_t NN() const {
+        return static_cast<std::uint8_t>(State.Nibble3 << 4 | State.Nibble4);
+    }
     std::uint32_t NNN() const {
         return static_cast<std::uint32_t>(State.Nibble2 << 8 | State.Nibble3 << 4 | State.Nibble4);
     }

@@ -6,7 +6,8 @@ namespace kestrel {
 
 void RandomSource::SeedFromClock() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
-    Seed(static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+    Seed(static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
 }
 
 } // namespace kestrel

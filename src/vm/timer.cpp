@@ -12,8 +12,14 @@ void Machine::Timer1_Timer() {
     }
 }
 
-void Machine::GetDelayTimerIntoReg() { VX() = State.DelayTimer; }
-void Machine::SetDelayTimer() { State.DelayTimer = VX(); }
-void Machine::SetSoundTimer() { State.SoundTimer = VX(); }
+void Machine::GetDelayTimerIntoReg() {
+    VX() = State.DelayTimer;
+}
+void Machine::SetDelayTimer() {
+    State.DelayTimer = VX();
+}
+void Machine::SetSoundTimer() {
+    State.SoundTimer = VX();
+}
 
 } // namespace kestrel

@@ -24,7 +24,8 @@
 namespace kestrel::apptest {
 
 // A ROM file of instruction words, big-endian as a ROM holds them.
-inline QString writeRom(const QTemporaryDir& dir, const QString& name, std::initializer_list<std::uint16_t> words) {
+inline QString writeRom(const QTemporaryDir& dir, const QString& name,
+                        std::initializer_list<std::uint16_t> words) {
     const QString path = dir.filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return {};
@@ -54,8 +55,7 @@ inline bool runFor(Form1& form, int ms, const std::function<void()>& during = {}
 
 // Calls `act` with the first modal widget of type T that shows up, from a
 // timer, so that the code that opened it can block in its own event loop.
-template <typename T>
-void whenModal(std::function<void(T*)> act, int timeoutMs = 5000) {
+template <typename T> void whenModal(std::function<void(T*)> act, int timeoutMs = 5000) {
     auto* poll = new QTimer;
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
@@ -73,15 +73,23 @@ void whenModal(std::function<void(T*)> act, int timeoutMs = 5000) {
 }
 
 // The window's controls, found by their names as a user's tools would.
-inline PictureBox* picture(Form1& form) { return form.findChild<PictureBox*>(QStringLiteral("Picture1")); }
+inline PictureBox* picture(Form1& form) {
+    return form.findChild<PictureBox*>(QStringLiteral("Picture1"));
+}
 inline QPushButton* button(Form1& form, int index) {
     return form.findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(index));
 }
-inline QLabel* statusLabel(Form1& form) { return form.findChild<QLabel*>(QStringLiteral("Label1")); }
-inline QTimer* timer1(Form1& form) { return form.findChild<QTimer*>(QStringLiteral("Timer1")); }
+inline QLabel* statusLabel(Form1& form) {
+    return form.findChild<QLabel*>(QStringLiteral("Label1"));
+}
+inline QTimer* timer1(Form1& form) {
+    return form.findChild<QTimer*>(QStringLiteral("Timer1"));
+}
 
 // The colour of device pixel (x, y) of the picture as Picture1 paints it.
-inline QRgb paintedPixel(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+inline QRgb paintedPixel(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
 
 // Picture1's rendering, 1:1 whatever the screen's pixel ratio.
 inline QImage renderPicture(Form1& form) {

@@ -14,7 +14,8 @@ class ExitTest : public QObject {
         QByteArray err;
     };
 
-    static Ended runHelper(const QString& way, const QString& audioDriver = QStringLiteral("dummy")) {
+    static Ended runHelper(const QString& way,
+                           const QString& audioDriver = QStringLiteral("dummy")) {
         QProcess helper;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -27,10 +28,11 @@ class ExitTest : public QObject {
             helper.waitForFinished(2000);
             return {QProcess::CrashExit, -2, {}, "did not end"};
         }
-        return {helper.exitStatus(), helper.exitCode(), helper.readAllStandardOutput(), helper.readAllStandardError()};
+        return {helper.exitStatus(), helper.exitCode(), helper.readAllStandardOutput(),
+                helper.readAllStandardError()};
     }
 
-private slots:
+  private slots:
     void exitFromTheMenuDuringAKeyWaitEndsWithStatusZero() {
         const Ended ended = runHelper(QStringLiteral("menu"));
         QCOMPARE(ended.status, QProcess::NormalExit);
@@ -53,7 +55,8 @@ private slots:
     }
 
     void withoutAnAudioDeviceKestrelSaysSoOnceAndRunsSilently() {
-        const Ended ended = runHelper(QStringLiteral("tones"), QStringLiteral("no-such-audio-driver"));
+        const Ended ended =
+            runHelper(QStringLiteral("tones"), QStringLiteral("no-such-audio-driver"));
         QCOMPARE(ended.status, QProcess::NormalExit);
         QCOMPARE(ended.code, 0);
         int lines = 0;

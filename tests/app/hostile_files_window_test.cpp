@@ -35,7 +35,7 @@ namespace {
 // of the test too: a thread of its own ends the process instead of letting
 // it hang.
 class Watchdog {
-public:
+  public:
     Watchdog(const QString& what, std::chrono::seconds limit) : what_(what.toStdString()) {
         thread_ = std::thread([this, limit] {
             std::unique_lock lock(mutex_);
@@ -54,7 +54,7 @@ public:
         thread_.join();
     }
 
-private:
+  private:
     std::string what_;
     std::mutex mutex_;
     std::condition_variable done_;
@@ -109,14 +109,17 @@ class HostileFilesWindowTest : public QObject {
 
     // Types `fileName` into the dialog and presses Enter; `chosen` runs once
     // the dialog has taken the name, before Open ROM loads it.
-    static Outcome openThroughDialog(Form1& form, const QString& fileName, std::function<void()> chosen = {}) {
+    static Outcome openThroughDialog(Form1& form, const QString& fileName,
+                                     std::function<void()> chosen = {}) {
         Machine& machine = form.machine();
         fillPattern(machine);
         const MachineState before = machine.State;
         Outcome outcome;
         const auto collector = collectMessages();
         whenModal<QFileDialog>([fileName, chosen](QFileDialog* dialog) {
-            if (chosen) QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [chosen] { chosen(); });
+            if (chosen)
+                QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
+                                 [chosen] { chosen(); });
             auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             QVERIFY(edit);
             edit->setText(fileName);
@@ -133,16 +136,18 @@ class HostileFilesWindowTest : public QObject {
         collector->stopped = true;
         outcome.messages = collector->messages;
         outcome.memoryKept = machine.State.Memory == before.Memory;
-        outcome.pcKept = machine.State.ProgramCounter == before.ProgramCounter && !machine.RunActive();
+        outcome.pcKept =
+            machine.State.ProgramCounter == before.ProgramCounter && !machine.RunActive();
         return outcome;
     }
 
     static void expectRefused(const Outcome& outcome, const QString& fileName) {
-        QVERIFY2(outcome.messages.size() == 1, qPrintable(QStringLiteral("%1 message boxes after %2 ms (%3): %4")
-                                                              .arg(outcome.messages.size())
-                                                              .arg(outcome.ms)
-                                                              .arg(outcome.pcKept ? "no reset" : "reset")
-                                                              .arg(outcome.messages.join(QStringLiteral(" | ")))));
+        QVERIFY2(outcome.messages.size() == 1,
+                 qPrintable(QStringLiteral("%1 message boxes after %2 ms (%3): %4")
+                                .arg(outcome.messages.size())
+                                .arg(outcome.ms)
+                                .arg(outcome.pcKept ? "no reset" : "reset")
+                                .arg(outcome.messages.join(QStringLiteral(" | ")))));
         QVERIFY2(outcome.messages.front().contains(fileName), qPrintable(outcome.messages.front()));
         QVERIFY2(outcome.memoryKept, "a refused file changed memory");
         QVERIFY2(outcome.pcKept, "a refused file reset the machine");
@@ -161,14 +166,15 @@ class HostileFilesWindowTest : public QObject {
         return path;
     }
 
-private slots:
+  private slots:
     void oneByteTooLongIsRefusedWithItsSize() {
         const QString file = writeBytes(QStringLiteral("long.ch8"), 7682);
         Form1 form;
         showForm(form);
         const Outcome outcome = openThroughDialog(form, file);
         expectRefused(outcome, file);
-        QVERIFY2(outcome.messages.front().contains(QStringLiteral("7682")), qPrintable(outcome.messages.front()));
+        QVERIFY2(outcome.messages.front().contains(QStringLiteral("7682")),
+                 qPrintable(outcome.messages.front()));
     }
 
     void aTenGigabyteSparseFileIsRefusedAtOnce() {
@@ -188,7 +194,8 @@ private slots:
         const int probe = ::open(QFile::encodeName(file).constData(), O_RDONLY);
         if (probe >= 0) {
             ::close(probe);
-            QSKIP("running as root, which reads a file of mode 000 anyway; the refusal cannot be observed here");
+            QSKIP("running as root, which reads a file of mode 000 anyway; the refusal cannot be "
+                  "observed here");
         }
         Form1 form;
         showForm(form);
@@ -216,7 +223,8 @@ private slots:
     void devZeroDoesNotHangTheWindow() {
         Form1 form;
         showForm(form);
-        expectRefused(openThroughDialog(form, QStringLiteral("/dev/zero")), QStringLiteral("/dev/zero"));
+        expectRefused(openThroughDialog(form, QStringLiteral("/dev/zero")),
+                      QStringLiteral("/dev/zero"));
     }
 
     void aFolderIsNeverLoaded() {
@@ -255,7 +263,8 @@ private slots:
         const auto collector = collectMessages();
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(folder)});
-        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(&form, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -272,7 +281,8 @@ private slots:
 
     void aRomWithSpacesAndNonAsciiInItsNameOpensAndRuns() {
         // Digit 0 (rows 60 90 90 90 60) at (10, 5), then a loop on itself.
-        const QString name = QString::fromUtf8("Space Game \xE2\x80\x93 \xC3\x9Cn\xC3\xAF" "code \xE9\xB3\xA5.ch8");
+        const QString name = QString::fromUtf8("Space Game \xE2\x80\x93 \xC3\x9Cn\xC3\xAF"
+                                               "code \xE9\xB3\xA5.ch8");
         const QString rom = writeRom(dir_, name, {0x6A0A, 0x6B05, 0x6000, 0xF029, 0xDAB5, 0x120A});
         QVERIFY(!rom.isEmpty());
         Form1 form;
@@ -288,7 +298,8 @@ private slots:
         form.OpenROM_Click();
         QVERIFY(runFor(form, 300));
         collector->stopped = true;
-        QVERIFY2(collector->messages.isEmpty(), qPrintable(collector->messages.join(QStringLiteral(" | "))));
+        QVERIFY2(collector->messages.isEmpty(),
+                 qPrintable(collector->messages.join(QStringLiteral(" | "))));
         QCOMPARE(static_cast<int>(machine.State.Memory[512]), 0x6A);
         QCOMPARE(machine.State.ProgramCounter, std::uint32_t{522});
         // Row 60 at screen (10, 5): pixels 11 and 12 lit, 10 and 13 dark.

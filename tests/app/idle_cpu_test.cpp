@@ -40,7 +40,7 @@ constexpr int PhaseMs = 5000;
 class IdleCpuTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void pausedAndRemapWaitsUseUnderFivePercent() {
         Form1 form;
         form.show();
@@ -76,8 +76,8 @@ private slots:
         });
         QVERIFY(QTest::qWaitFor([&] { return done && !machine.RunActive(); }, 2 * PhaseMs + 10000));
         qInfo("CPU paused %.2f%%, remap wait %.2f%% of a core", paused * 100, waiting * 100);
-        QCOMPARE(counterPaused, 0);          // nothing ran while paused
-        QVERIFY(counterBeforeWait > 0);      // it ran once Pause was lifted
+        QCOMPARE(counterPaused, 0);                    // nothing ran while paused
+        QVERIFY(counterBeforeWait > 0);                // it ran once Pause was lifted
         QCOMPARE(counterAfterWait, counterBeforeWait); // and stood still in the wait
         QCOMPARE(static_cast<int>(machine.State.KeyMap[1]), 32);
         QVERIFY2(paused < 0.05, qPrintable(QString::number(paused * 100)));

@@ -36,13 +36,13 @@ struct PreviewedWindow {
 class KeyboardTest : public QObject {
     Q_OBJECT
 
-    static void sendKey(QWidget* to, QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers modifiers,
-                        bool autoRepeat) {
+    static void sendKey(QWidget* to, QEvent::Type type, Qt::Key key,
+                        Qt::KeyboardModifiers modifiers, bool autoRepeat) {
         QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
         QApplication::sendEvent(to, &event);
     }
 
-private slots:
+  private slots:
     void keyEventsGiveHostKeyCodes_data() {
         QTest::addColumn<Qt::Key>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
@@ -113,7 +113,8 @@ private slots:
         QTest::newRow("\"") << Qt::Key_QuoteDbl << shift << 222;
         // Modifiers and the rest of the keyboard.
         QTest::newRow("Shift") << Qt::Key_Shift << shift << 16;
-        QTest::newRow("Ctrl") << Qt::Key_Control << Qt::KeyboardModifiers(Qt::ControlModifier) << 17;
+        QTest::newRow("Ctrl") << Qt::Key_Control << Qt::KeyboardModifiers(Qt::ControlModifier)
+                              << 17;
         QTest::newRow("Alt") << Qt::Key_Alt << Qt::KeyboardModifiers(Qt::AltModifier) << 18;
         QTest::newRow("Space") << Qt::Key_Space << none << 32;
         QTest::newRow("Escape") << Qt::Key_Escape << none << 27;
@@ -241,7 +242,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w.window));
         const MachineState& state = w.machine.State;
         const auto x11Key = [&](QEvent::Type type, quint64 time) {
-            QKeyEvent event(type, Qt::Key_5, Qt::KeypadModifier, 84, 0xFFB5, 0x10, QStringLiteral("5"));
+            QKeyEvent event(type, Qt::Key_5, Qt::KeypadModifier, 84, 0xFFB5, 0x10,
+                            QStringLiteral("5"));
             event.setTimestamp(time);
             QApplication::sendEvent(&w.window, &event);
         };
@@ -256,12 +258,13 @@ private slots:
         w.machine.State.LastKeyCode = 0;
         QTest::qWait(30);
         QCOMPARE(static_cast<int>(state.LastKeyCode), 0); // no press got through either
-        x11Key(QEvent::KeyRelease, 2000); // a real release
+        x11Key(QEvent::KeyRelease, 2000);                 // a real release
         QTRY_COMPARE_WITH_TIMEOUT(state.KeyPressed, 0, 500);
         // A release followed by another key's press: the release comes first.
         x11Key(QEvent::KeyPress, 3000);
         x11Key(QEvent::KeyRelease, 3100);
-        QKeyEvent other(QEvent::KeyPress, Qt::Key_4, Qt::KeypadModifier, 83, 0xFFB4, 0x10, QStringLiteral("4"));
+        QKeyEvent other(QEvent::KeyPress, Qt::Key_4, Qt::KeypadModifier, 83, 0xFFB4, 0x10,
+                        QStringLiteral("4"));
         other.setTimestamp(3100);
         QApplication::sendEvent(&w.window, &other);
         QCOMPARE(state.KeyPressed, 4);
@@ -314,14 +317,16 @@ private slots:
         QWidget* focused = QApplication::focusWidget();
         QCOMPARE(focused, static_cast<QWidget*>(picture(form)));
         std::vector<std::unique_ptr<QSignalSpy>> clicks;
-        for (int i = 0; i < 16; ++i) clicks.push_back(std::make_unique<QSignalSpy>(button(form, i), &QPushButton::clicked));
-        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Tab, Qt::Key_Backtab,
-                                  Qt::Key_Alt, Qt::Key_F10}) {
+        for (int i = 0; i < 16; ++i)
+            clicks.push_back(std::make_unique<QSignalSpy>(button(form, i), &QPushButton::clicked));
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Tab,
+                                  Qt::Key_Backtab, Qt::Key_Alt, Qt::Key_F10}) {
             QTest::keyClick(QApplication::focusWidget(), key);
             QTest::keyClick(button(form, 0), key); // even sent to a button straight
         }
         QTest::keyClick(&form, Qt::Key_Enter, Qt::KeypadModifier);
-        for (const auto& spy : clicks) QCOMPARE(spy->count(), 0);
+        for (const auto& spy : clicks)
+            QCOMPARE(spy->count(), 0);
         QCOMPARE(QApplication::focusWidget(), focused);
         QCOMPARE(statusLabel(form)->text(), QString()); // no remap started
         // A click with the mouse still works.

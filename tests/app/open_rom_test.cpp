@@ -7,11 +7,11 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QPushButton>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 #include <QUrl>
 
@@ -37,7 +37,9 @@ class OpenRomTest : public QObject {
     QByteArray plantedSettings_;
     static inline int dialogsShown_ = 0;
 
-    static QAction* action(Form1& form, const char* name) { return form.findChild<QAction*>(QLatin1String(name)); }
+    static QAction* action(Form1& form, const char* name) {
+        return form.findChild<QAction*>(QLatin1String(name));
+    }
 
     // Answers the next file dialog by typing `fileName` and pressing Enter,
     // or cancels it when `fileName` is empty.
@@ -68,7 +70,7 @@ class OpenRomTest : public QObject {
         });
     }
 
-private slots:
+  private slots:
     // As main() does, before any dialog; every dialog below is checked.
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
@@ -96,9 +98,12 @@ private slots:
         QCOMPARE(shown.size(), QSize(273, 137));
         // Digit 0: rows 0 and 4 lit in the middle, rows 1-3 at the sides.
         QCOMPARE(paintedPixel(shown, 0, 0), Black); // column 0 is never painted
-        for (int x = 1; x <= 4; ++x) QCOMPARE(paintedPixel(shown, x, 0), Black);
-        for (int x = 5; x <= 12; ++x) QCOMPARE(paintedPixel(shown, x, 0), Green);
-        for (int x = 13; x <= 17; ++x) QCOMPARE(paintedPixel(shown, x, 3), Black);
+        for (int x = 1; x <= 4; ++x)
+            QCOMPARE(paintedPixel(shown, x, 0), Black);
+        for (int x = 5; x <= 12; ++x)
+            QCOMPARE(paintedPixel(shown, x, 0), Green);
+        for (int x = 13; x <= 17; ++x)
+            QCOMPARE(paintedPixel(shown, x, 3), Black);
         QCOMPARE(paintedPixel(shown, 1, 4), Green);
         QCOMPARE(paintedPixel(shown, 4, 7), Green);
         QCOMPARE(paintedPixel(shown, 5, 4), Black);
@@ -115,7 +120,8 @@ private slots:
         // What is painted is exactly the surface the machine reads back.
         for (int y = 0; y < ScreenSurface::Height; ++y)
             for (int x = 0; x < ScreenSurface::Width; ++x)
-                QCOMPARE(static_cast<std::int32_t>(paintedPixel(shown, x, y)), form.machine().Surface.ReadPixel(x, y));
+                QCOMPARE(static_cast<std::int32_t>(paintedPixel(shown, x, y)),
+                         form.machine().Surface.ReadPixel(x, y));
 
         // Hidden and shown again, the picture is the same.
         form.hide();
@@ -182,7 +188,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(rom)});
-        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(&form, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -195,7 +202,8 @@ private slots:
         // Text is not a file: refused at the door.
         QMimeData text;
         text.setText(QStringLiteral("hello"));
-        QDragEnterEvent enterText(QPoint(50, 50), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enterText(QPoint(50, 50), Qt::CopyAction, &text, Qt::LeftButton,
+                                  Qt::NoModifier);
         enterText.setAccepted(false);
         QApplication::sendEvent(&form, &enterText);
         QVERIFY(!enterText.isAccepted());
@@ -206,10 +214,12 @@ private slots:
         QTest::qWait(20);
         bool droppedWhileOpen = true;
         whenModal<QMessageBox>([&](QMessageBox* box) {
-            QDragEnterEvent enterBlocked(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QDragEnterEvent enterBlocked(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                                         Qt::NoModifier);
             enterBlocked.setAccepted(false);
             QApplication::sendEvent(&form, &enterBlocked);
-            QDropEvent dropBlocked(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QDropEvent dropBlocked(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                                   Qt::NoModifier);
             dropBlocked.setAccepted(false);
             QApplication::sendEvent(&form, &dropBlocked);
             droppedWhileOpen = enterBlocked.isAccepted() || dropBlocked.isAccepted();
@@ -249,7 +259,8 @@ private slots:
     // Declared last, so it runs after every dialog above has closed.
     void theDialogsWroteNothingToDisk() {
         QVERIFY(dialogsShown_ >= 3); // pick, Cancel, a refused file
-        const QStringList files = QDir(config_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        const QStringList files =
+            QDir(config_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         QCOMPARE(files, QStringList{QStringLiteral("QtProject.conf")});
         QFile planted(config_.filePath(QStringLiteral("QtProject.conf")));
         QVERIFY(planted.open(QIODevice::ReadOnly));

@@ -2,8 +2,8 @@
 // binds it and shows its character; a new run ends the wait with nothing bound.
 
 #include "app_test_support.h"
-#include "support/key_codes.h"
 #include "input/key_map.h"
+#include "support/key_codes.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -19,7 +19,8 @@ class RemapTest : public QObject {
     Q_OBJECT
 
     // Clicks button `index` with the mouse and presses `key` while it waits.
-    static void remap(Form1& form, int index, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    static void remap(Form1& form, int index, Qt::Key key,
+                      Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QString labelDuringWait;
         QTimer::singleShot(50, &form, [&] {
             labelDuringWait = statusLabel(form)->text();
@@ -29,7 +30,7 @@ class RemapTest : public QObject {
         QCOMPARE(labelDuringWait, QStringLiteral("Waiting for key..."));
     }
 
-private slots:
+  private slots:
     void clickThenKeyBindsTheKeyAndShowsIt_data() {
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("key");
@@ -37,15 +38,22 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("caption");
         QTest::newRow("1 <- Q") << 0 << int(Qt::Key_Q) << 0 << 81 << QStringLiteral("Q");
-        QTest::newRow("C <- keypad -") << 14 << int(Qt::Key_Minus) << int(Qt::KeypadModifier) << key::NumPadSubtract << QStringLiteral("m");
-        QTest::newRow("5 <- keypad 5") << 4 << int(Qt::Key_5) << int(Qt::KeypadModifier) << key::NumPad5 << QStringLiteral("e");
-        QTest::newRow("0 <- keypad 0") << 9 << int(Qt::Key_0) << int(Qt::KeypadModifier) << key::NumPad0 << QStringLiteral("`");
-        QTest::newRow("9 <- keypad 9") << 8 << int(Qt::Key_9) << int(Qt::KeypadModifier) << key::NumPad9 << QStringLiteral("i");
-        QTest::newRow("B <- Enter") << 13 << int(Qt::Key_Return) << 0 << key::Enter << QString(QChar(0x240D));
-        QTest::newRow("2 <- Shift") << 1 << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << key::Shift << QString(QChar(0x2410));
+        QTest::newRow("C <- keypad -") << 14 << int(Qt::Key_Minus) << int(Qt::KeypadModifier)
+                                       << key::NumPadSubtract << QStringLiteral("m");
+        QTest::newRow("5 <- keypad 5") << 4 << int(Qt::Key_5) << int(Qt::KeypadModifier)
+                                       << key::NumPad5 << QStringLiteral("e");
+        QTest::newRow("0 <- keypad 0") << 9 << int(Qt::Key_0) << int(Qt::KeypadModifier)
+                                       << key::NumPad0 << QStringLiteral("`");
+        QTest::newRow("9 <- keypad 9") << 8 << int(Qt::Key_9) << int(Qt::KeypadModifier)
+                                       << key::NumPad9 << QStringLiteral("i");
+        QTest::newRow("B <- Enter")
+            << 13 << int(Qt::Key_Return) << 0 << key::Enter << QString(QChar(0x240D));
+        QTest::newRow("2 <- Shift") << 1 << int(Qt::Key_Shift) << int(Qt::ShiftModifier)
+                                    << key::Shift << QString(QChar(0x2410));
         // Up is 38, the code of '&': it shows as itself, not as a mnemonic.
         QTest::newRow("D <- Up") << 15 << int(Qt::Key_Up) << 0 << 38 << QStringLiteral("&&");
-        QTest::newRow("E <- !") << 10 << int(Qt::Key_Exclam) << int(Qt::ShiftModifier) << 49 << QStringLiteral("1");
+        QTest::newRow("E <- !") << 10 << int(Qt::Key_Exclam) << int(Qt::ShiftModifier) << 49
+                                << QStringLiteral("1");
     }
 
     void clickThenKeyBindsTheKeyAndShowsIt() {
@@ -65,7 +73,8 @@ private slots:
         // Only that entry and that caption changed.
         for (int i = 0; i < 16; ++i) {
             if (i == index) continue;
-            QCOMPARE(state.KeyMap[static_cast<std::size_t>(i + 1)], DefaultKeyMap[static_cast<std::size_t>(i + 1)]);
+            QCOMPARE(state.KeyMap[static_cast<std::size_t>(i + 1)],
+                     DefaultKeyMap[static_cast<std::size_t>(i + 1)]);
         }
     }
 

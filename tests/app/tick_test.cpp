@@ -12,7 +12,7 @@ using namespace kestrel;
 // machine that serves the loop late sees fewer ticks rather than a failure.
 class TickTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void aLateTickIsServedOnceNotInABurst() {
         Form1 form;
         MachineState& state = form.machine().State;
@@ -35,7 +35,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(resumed - state.DelayTimer >= 3, 10000);
         const int served = resumed - state.DelayTimer;
         const qint64 allowed = afterwards.elapsed() / 17 + 1;
-        QVERIFY2(served <= allowed, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(served).arg(afterwards.elapsed())));
+        QVERIFY2(
+            served <= allowed,
+            qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(served).arg(afterwards.elapsed())));
     }
 };
 

@@ -56,7 +56,7 @@ class ToneTest : public QObject {
         return bursts(file.readAll());
     }
 
-private slots:
+  private slots:
     void initTestCase() {
         capture_ = dir_.filePath(QStringLiteral("tone.raw"));
         qputenv("SDL_AUDIODRIVER", "disk");
@@ -81,12 +81,15 @@ private slots:
 
         const std::vector<Burst> heard = captured();
         QCOMPARE(heard.size(), std::size_t{2});
-        const double firstMs = 1000.0 * static_cast<double>(heard[0].samples) / TonePlayer::SampleRate;
-        const double secondMs = 1000.0 * static_cast<double>(heard[1].samples) / TonePlayer::SampleRate;
-        qInfo("FX18 60: %.1f ms, %d cycles; replaced tone: %.1f ms, %d cycles", firstMs, heard[0].cycles,
-              secondMs, heard[1].cycles);
+        const double firstMs =
+            1000.0 * static_cast<double>(heard[0].samples) / TonePlayer::SampleRate;
+        const double secondMs =
+            1000.0 * static_cast<double>(heard[1].samples) / TonePlayer::SampleRate;
+        qInfo("FX18 60: %.1f ms, %d cycles; replaced tone: %.1f ms, %d cycles", firstMs,
+              heard[0].cycles, secondMs, heard[1].cycles);
         QVERIFY2(firstMs >= 595 && firstMs <= 605, qPrintable(QString::number(firstMs)));
-        QVERIFY2(heard[0].cycles >= 298 && heard[0].cycles <= 302, qPrintable(QString::number(heard[0].cycles)));
+        QVERIFY2(heard[0].cycles >= 298 && heard[0].cycles <= 302,
+                 qPrintable(QString::number(heard[0].cycles)));
         // At most one device buffer of the long tone got out before it was replaced.
         QVERIFY2(secondMs >= 95 && secondMs <= 125, qPrintable(QString::number(secondMs)));
         const double hz = heard[1].cycles / (secondMs / 1000.0);
@@ -107,7 +110,8 @@ private slots:
         QCOMPARE(heard.size(), std::size_t{1});
         const double ms = 1000.0 * static_cast<double>(heard[0].samples) / TonePlayer::SampleRate;
         QVERIFY2(ms >= 295 && ms <= 305, qPrintable(QString::number(ms)));
-        QVERIFY2(heard[0].cycles >= 148 && heard[0].cycles <= 152, qPrintable(QString::number(heard[0].cycles)));
+        QVERIFY2(heard[0].cycles >= 148 && heard[0].cycles <= 152,
+                 qPrintable(QString::number(heard[0].cycles)));
     }
 };
 

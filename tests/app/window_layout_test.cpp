@@ -17,7 +17,7 @@ using namespace kestrel::apptest;
 class WindowLayoutTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void clientAreaIsFixedAt261By311() {
         Form1 form;
         form.show();
@@ -111,7 +111,8 @@ private slots:
 
         const auto captions = [](QMenu* menu) {
             QStringList texts;
-            for (QAction* action : menu->actions()) texts << action->text();
+            for (QAction* action : menu->actions())
+                texts << action->text();
             return texts;
         };
         QCOMPARE(captions(top[0]->menu()), QStringList({"Open ROM", "Exit"}));
@@ -170,7 +171,8 @@ private slots:
         const QList<QByteArray> lines = bytes.split('\n');
         QCOMPARE(lines.size(), 6); // five lines each ending in CR LF, then nothing
         QVERIFY(lines[5].isEmpty());
-        for (int i = 0; i < 5; ++i) QVERIFY2(lines[i].endsWith('\r'), lines[i].constData());
+        for (int i = 0; i < 5; ++i)
+            QVERIFY2(lines[i].endsWith('\r'), lines[i].constData());
         QVERIFY(lines[0].startsWith("Kestrel - "));
         QVERIFY(lines[0].size() > QByteArray("Kestrel - \r").size());
         QCOMPARE(lines[1], QByteArray("of a Chip8 Virtual Machine.\r"));
@@ -187,7 +189,9 @@ private slots:
     void startUpLeavesTheDefaultsAndTicks() {
         Form1 form;
         const MachineState& state = form.machine().State;
-        for (int i = 1; i <= 16; ++i) QCOMPARE(state.KeyMap[static_cast<std::size_t>(i)], DefaultKeyMap[static_cast<std::size_t>(i)]);
+        for (int i = 1; i <= 16; ++i)
+            QCOMPARE(state.KeyMap[static_cast<std::size_t>(i)],
+                     DefaultKeyMap[static_cast<std::size_t>(i)]);
         QCOMPARE(state.KeyMap[0], std::uint8_t{0});
         QCOMPARE(state.KeyPressed, 0);
         QCOMPARE(state.ProgramCounter, std::uint32_t{0});

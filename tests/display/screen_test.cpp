@@ -37,13 +37,14 @@ TEST(Surface, FillRectIncludesBothCornersAndNothingMore) {
 }
 
 class Sprites : public ::testing::Test {
-protected:
+  protected:
     RomRunner r;
     MachineState& s = r.machine.State;
     // Sprite data at 0x300; the program given runs once from 512, then spins.
     void sprite(std::initializer_list<std::uint8_t> rows) {
         std::uint32_t a = 0x300;
-        for (std::uint8_t row : rows) s.Memory[a++] = row;
+        for (std::uint8_t row : rows)
+            s.Memory[a++] = row;
         s.IndexReg = 0x300;
     }
     // Every device pixel of the block of screen pixel (cx, cy), and its colour.
@@ -83,7 +84,8 @@ TEST_F(Sprites, DigitZeroAtTenFiveHasItsFirstBlockAtDevice45And20) {
     EXPECT_TRUE(r.lit(10, 6) && r.lit(13, 6) && !r.lit(11, 6));
     EXPECT_EQ(s.V[15], 0);
     r.execute({0xF029, 0xD125, 0xD125});
-    for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos);
+    for (const std::string& row : r.screen())
+        EXPECT_EQ(row.find('#'), std::string::npos);
     EXPECT_EQ(s.V[15], 1);
 }
 
@@ -93,9 +95,9 @@ TEST_F(Sprites, CollisionIsReadFromTheBlocksTopLeftPixelOnly) {
     sprite({0xE0});
     s.V[0] = 0;
     r.host.at(1, [&] { // the opening yield of 6100, before the sprite
-        r.machine.Surface.FillRect(1, 0, 1, 0, LitColour);     // (0,0): top-left pixel only
-        r.machine.Surface.FillRect(6, 0, 8, 3, LitColour);     // (1,0): all but its top-left
-        r.machine.Surface.FillRect(9, 0, 9, 0, 0xFF0000);      // (2,0): red
+        r.machine.Surface.FillRect(1, 0, 1, 0, LitColour); // (0,0): top-left pixel only
+        r.machine.Surface.FillRect(6, 0, 8, 3, LitColour); // (1,0): all but its top-left
+        r.machine.Surface.FillRect(9, 0, 9, 0, 0xFF0000);  // (2,0): red
     });
     r.load({0x6100, 0xD001, 0x1204});
     r.resetAndRunPasses(3);
@@ -163,7 +165,8 @@ TEST_F(Sprites, ASpriteWhollyBeyondTheSurfaceDrawsNothingAndNeverCollides) {
     s.V[0] = 0;
     for (std::uint16_t word : {0xD102, 0xD202, 0xD032, 0xD232}) {
         r.execute({word});
-        for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos) << std::hex << word;
+        for (const std::string& row : r.screen())
+            EXPECT_EQ(row.find('#'), std::string::npos) << std::hex << word;
         r.execute({word, word});
         EXPECT_EQ(s.V[15], 0) << std::hex << word;
     }
@@ -202,7 +205,8 @@ TEST_F(Sprites, FifteenRowsAreReadFromIToIPlusFourteenAndZeroRowsDrawNothing) {
     s.V[15] = 1;
     r.execute({0xD110});
     EXPECT_EQ(s.V[15], 0);
-    for (const std::string& row : r.screen()) EXPECT_EQ(row.find('#'), std::string::npos);
+    for (const std::string& row : r.screen())
+        EXPECT_EQ(row.find('#'), std::string::npos);
     r.execute({0xD11F});
     EXPECT_TRUE(MatchesGoldenScreen(r.screen(), "fifteen_rows"));
 }
@@ -221,7 +225,8 @@ TEST_F(Sprites, ClearScreenDarkensEveryPixelAndKeepsTheFlag) {
     s.V[1] = 2;
     r.execute({0xD111, 0x6F07, 0x00E0});
     for (int y = 0; y < ScreenSurface::Height; ++y)
-        for (int x = 0; x < ScreenSurface::Width; ++x) ASSERT_EQ(r.machine.Surface.ReadPixel(x, y), DarkColour);
+        for (int x = 0; x < ScreenSurface::Width; ++x)
+            ASSERT_EQ(r.machine.Surface.ReadPixel(x, y), DarkColour);
     EXPECT_EQ(s.V[15], 7);
 }
 
@@ -231,8 +236,9 @@ TEST_F(Sprites, ARowAbove8192StopsTheRunAfterTheRowsBeforeIt) {
     s.Memory[8191] = 0x80;
     s.Memory[8192] = 0x80;
     // I = 4095 + 16 x 255 + 15 = 8190; the sprite then reads 8190, 8191, 8192, 8193.
-    r.load({0xAFFF, 0x62FF, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E,
-            0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0x620F, 0xF21E, 0xD115, 0x122A});
+    r.load({0xAFFF, 0x62FF, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E,
+            0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E, 0xF21E,
+            0xF21E, 0xF21E, 0x620F, 0xF21E, 0xD115, 0x122A});
     r.resetAndRunPasses(100);
     EXPECT_EQ(s.IndexReg, 8190u);
     EXPECT_TRUE(r.lit(0, 0) && r.lit(0, 1) && r.lit(0, 2));

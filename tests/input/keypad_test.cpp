@@ -12,10 +12,12 @@ namespace {
 TEST(KeyMap, DefaultsBindTheNumericKeypadWithNoDuplicate) {
     RomRunner r;
     using namespace key;
-    const std::array<int, 17> expected = {0,       NumPad7,      NumPad8,        NumPad9,   NumPad4, NumPad5,
-                                          NumPad6, NumPad1,      NumPad2,        NumPad3,   NumPad0, NumPadDivide,
-                                          NumPadMultiply, NumPadAdd, Enter, NumPadSubtract, NumPadDecimal};
-    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(r.state().KeyMap[i], expected[i]) << "entry " << i;
+    const std::array<int, 17> expected = {
+        0,       NumPad7,        NumPad8,      NumPad9, NumPad4,      NumPad5,        NumPad6,
+        NumPad1, NumPad2,        NumPad3,      NumPad0, NumPadDivide, NumPadMultiply, NumPadAdd,
+        Enter,   NumPadSubtract, NumPadDecimal};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(r.state().KeyMap[i], expected[i]) << "entry " << i;
     std::set<int> codes(r.state().KeyMap.begin() + 1, r.state().KeyMap.end());
     EXPECT_EQ(codes.size(), 16u);
     // Every keypad key can be produced, keypad 7 as key 1 and subtract as 15.
@@ -88,14 +90,15 @@ TEST_P(KeySkips, CompareVxWithTheHeldKeyNumber) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keypad, KeySkips,
-    ::testing::Values(KeySkip{0xE19E, 0, 0, true}, KeySkip{0xE19E, 0, key::NumPad5, false},
-                      KeySkip{0xE1A1, 0, 0, false}, KeySkip{0xE1A1, 0, key::NumPad5, true},
-                      KeySkip{0xE19E, 5, key::NumPad5, true}, KeySkip{0xE19E, 5, key::NumPad6, false},
-                      KeySkip{0xE1A1, 5, key::NumPad5, false}, KeySkip{0xE19E, 16, key::NumPadDecimal, true},
-                      KeySkip{0xE19E, 17, key::NumPadDecimal, false}, KeySkip{0xE1A1, 17, key::NumPadDecimal, true},
-                      KeySkip{0xE1A1, 17, 0, true}, KeySkip{0xE19E, 1, key::NumPad7, true},
-                      KeySkip{0xE19E, 15, key::NumPad7, false}, KeySkip{0xE190, 14, key::Enter, true},
-                      KeySkip{0xE1A5, 14, key::Enter, false}));
+    ::testing::Values(
+        KeySkip{0xE19E, 0, 0, true}, KeySkip{0xE19E, 0, key::NumPad5, false},
+        KeySkip{0xE1A1, 0, 0, false}, KeySkip{0xE1A1, 0, key::NumPad5, true},
+        KeySkip{0xE19E, 5, key::NumPad5, true}, KeySkip{0xE19E, 5, key::NumPad6, false},
+        KeySkip{0xE1A1, 5, key::NumPad5, false}, KeySkip{0xE19E, 16, key::NumPadDecimal, true},
+        KeySkip{0xE19E, 17, key::NumPadDecimal, false},
+        KeySkip{0xE1A1, 17, key::NumPadDecimal, true}, KeySkip{0xE1A1, 17, 0, true},
+        KeySkip{0xE19E, 1, key::NumPad7, true}, KeySkip{0xE19E, 15, key::NumPad7, false},
+        KeySkip{0xE190, 14, key::Enter, true}, KeySkip{0xE1A5, 14, key::Enter, false}));
 
 // The key state is the one after the skip's own opening yield.
 TEST(Keypad, ASkipSeesAKeyThatWentDownInItsOpeningYield) {

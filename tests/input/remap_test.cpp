@@ -10,7 +10,7 @@ constexpr const char* Waiting = "Waiting for key...";
 
 // A click served while no run is active: the wait runs on the host's yields.
 class Remap : public ::testing::Test {
-protected:
+  protected:
     RomRunner r;
     MachineState& s = r.machine.State;
     void clickThenPress(int index, int code) {
@@ -48,10 +48,12 @@ TEST_F(Remap, CaptionsAreTheKeysCharacterAsUtf8) {
         int index, code;
         const char* caption;
     };
-    for (const Case& c : {Case{9, key::NumPad0, "`"}, Case{8, key::NumPad9, "i"}, Case{13, key::Enter, "\u240D"}, Case{5, 38, "&"},
-                          Case{11, key::NumPadMultiply, "j"}, Case{12, key::NumPadAdd, "k"}, Case{15, key::NumPadDecimal, "n"}, Case{10, key::NumPadDivide, "o"},
-                          Case{7, key::Shift, "\u2410"}, Case{6, 57, "9"}, Case{0, 0xC4, "\u00C4"},
-                          Case{1, 0x80, "\u20AC"}, Case{2, 0x90, "\uFFFD"}, Case{3, 0x81, "\uFFFD"}}) {
+    for (const Case& c :
+         {Case{9, key::NumPad0, "`"}, Case{8, key::NumPad9, "i"}, Case{13, key::Enter, "\u240D"},
+          Case{5, 38, "&"}, Case{11, key::NumPadMultiply, "j"}, Case{12, key::NumPadAdd, "k"},
+          Case{15, key::NumPadDecimal, "n"}, Case{10, key::NumPadDivide, "o"},
+          Case{7, key::Shift, "\u2410"}, Case{6, 57, "9"}, Case{0, 0xC4, "\u00C4"},
+          Case{1, 0x80, "\u20AC"}, Case{2, 0x90, "\uFFFD"}, Case{3, 0x81, "\uFFFD"}}) {
         clickThenPress(c.index, c.code);
         EXPECT_EQ(r.host.captions[c.index], c.caption) << "key " << c.code;
         EXPECT_EQ(s.KeyMap[static_cast<std::size_t>(c.index + 1)], c.code);
@@ -113,7 +115,8 @@ TEST_F(Remap, RepeatedClicksOnAWaitingButtonShareItsWait) {
         r.machine.Form_KeyDown(81); // Q, then a click before the wait looks
         r.machine.Command1_Click(2);
     });
-    for (std::uint64_t y = 11; y < 5011; ++y) r.host.at(y, [&] { r.machine.Command1_Click(2); });
+    for (std::uint64_t y = 11; y < 5011; ++y)
+        r.host.at(y, [&] { r.machine.Command1_Click(2); });
     r.host.at(5020, [&] { r.machine.Form_KeyDown(71); }); // G
     r.machine.Command1_Click(2);
     EXPECT_EQ(r.host.deepestYieldStackAddress, firstWaitDepth);

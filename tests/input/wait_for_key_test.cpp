@@ -10,18 +10,24 @@ constexpr const char* Waiting = "Waiting for key...";
 
 // F30A then a marker: V4 := 1 shows that the run went on past the wait.
 class WaitForKey : public ::testing::Test {
-protected:
+  protected:
     RomRunner r;
     MachineState& s = r.machine.State;
     void SetUp() override {
         s.V[3] = 0xEE;
         r.load({0xF30A, 0x6401, 0x1204});
     }
-    void at(std::uint64_t yield, std::function<void()> event) { r.host.at(yield, std::move(event)); }
+    void at(std::uint64_t yield, std::function<void()> event) {
+        r.host.at(yield, std::move(event));
+    }
 };
 
 TEST_F(WaitForKey, StoresTheKeypadNumberOfTheNextBoundKeyDown) {
-    for (auto [code, number] : {std::pair{key::NumPad2, 8}, {key::NumPad0, 10}, {key::Enter, 14}, {key::NumPad7, 1}, {key::NumPadSubtract, 15}}) {
+    for (auto [code, number] : {std::pair{key::NumPad2, 8},
+                                {key::NumPad0, 10},
+                                {key::Enter, 14},
+                                {key::NumPad7, 1},
+                                {key::NumPadSubtract, 15}}) {
         s.V[3] = 0xEE;
         s.V[4] = 0;
         r.host.at(r.host.yields + 400, [this, code = code] { r.machine.Form_KeyDown(code); });

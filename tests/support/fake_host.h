@@ -20,7 +20,7 @@ struct Tone {
 // A Host that counts and records everything, and runs scripted events at
 // chosen yields (yield numbers count from 1 over the host's whole life).
 class FakeHost : public SilentHost {
-public:
+  public:
     void yield() override { serve(false); }
     void idleYield() override { serve(true); }
     void tone(int hz, int ms) override { tones.push_back({hz, ms}); }
@@ -74,19 +74,22 @@ public:
     std::vector<std::string> faults;
     std::vector<std::string> loadErrors;
 
-private:
+  private:
     void serve(bool idle) {
         SilentHost::yield();
         volatile char mark = 0;
         yieldStackAddress = reinterpret_cast<std::uintptr_t>(&mark);
-        if (yieldStackAddress < deepestYieldStackAddress) deepestYieldStackAddress = yieldStackAddress;
+        if (yieldStackAddress < deepestYieldStackAddress)
+            deepestYieldStackAddress = yieldStackAddress;
         ++yields;
         if (idle) ++idleYields;
         auto [first, last] = script.equal_range(yields);
         std::vector<std::function<void()>> due;
-        for (auto it = first; it != last; ++it) due.push_back(std::move(it->second));
+        for (auto it = first; it != last; ++it)
+            due.push_back(std::move(it->second));
         script.erase(first, last);
-        for (auto& event : due) event();
+        for (auto& event : due)
+            event();
         if (everyYield) everyYield();
     }
 

@@ -11,6 +11,7 @@ namespace kestrel::testing {
 // tests/golden/<name>.screen; a failure shows both pictures, the differing
 // rows marked. With KESTREL_UPDATE_GOLDEN=1 a differing or missing baseline
 // is rewritten instead and the differing rows are printed.
-::testing::AssertionResult MatchesGoldenScreen(const std::vector<std::string>& actual, const std::string& name);
+::testing::AssertionResult MatchesGoldenScreen(const std::vector<std::string>& actual,
+                                               const std::string& name);
 
 } // namespace kestrel::testing

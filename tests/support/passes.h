@@ -11,7 +11,8 @@ namespace kestrel::testing {
 // programs of DXYN and unmatched words, or a paused run).
 
 // The yields that `passes` passes make.
-constexpr std::uint64_t YieldsOfPasses(std::uint64_t passes, std::uint64_t handlerYields = HandlerYields) {
+constexpr std::uint64_t YieldsOfPasses(std::uint64_t passes,
+                                       std::uint64_t handlerYields = HandlerYields) {
     return passes * (PassYields + handlerYields);
 }
 

@@ -19,7 +19,8 @@ inline std::vector<std::uint8_t> WordsToBytes(std::initializer_list<std::uint16_
 // Writes the words into memory from `at` (512, where a loaded ROM starts).
 void PlaceWords(std::array<std::uint8_t, MemorySize>& memory, std::span<const std::uint16_t> words,
                 std::uint32_t at = ProgramStart);
-inline void PlaceWords(std::array<std::uint8_t, MemorySize>& memory, std::initializer_list<std::uint16_t> words,
+inline void PlaceWords(std::array<std::uint8_t, MemorySize>& memory,
+                       std::initializer_list<std::uint16_t> words,
                        std::uint32_t at = ProgramStart) {
     PlaceWords(memory, std::span(words.begin(), words.size()), at);
 }

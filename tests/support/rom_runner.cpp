@@ -29,7 +29,8 @@ std::vector<std::string> RomRunner::screen() const {
     std::vector<std::string> rows;
     for (int cy = 0; cy < 32; ++cy) {
         std::string row;
-        for (int cx = 0; cx < 64; ++cx) row += lit(cx, cy) ? '#' : '.';
+        for (int cx = 0; cx < 64; ++cx)
+            row += lit(cx, cy) ? '#' : '.';
         rows.push_back(row);
     }
     return rows;

@@ -14,7 +14,7 @@ namespace kestrel::testing {
 // A machine on a FakeHost that runs little programs written as instruction
 // words, through Reset_Click and the run loop, for a bounded number of yields.
 class RomRunner {
-public:
+  public:
     RomRunner() : machine(host) { machine.LoadDefaultKeyMap(); }
 
     // Places the words at 512 onward, as a loaded ROM would be.

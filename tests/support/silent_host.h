@@ -12,7 +12,7 @@ namespace kestrel::testing {
 // cost of one test a yield. Tests and benchmarks derive from it and override
 // only what they watch.
 class SilentHost : public Host {
-public:
+  public:
     using Hook = void (*)(void* context);
 
     // Run `hook` inside the next yield, once.
@@ -37,7 +37,7 @@ public:
     void reportFault(const std::string&) override {}
     void reportLoadError(const std::string&) override {}
 
-private:
+  private:
     Hook hook_ = nullptr;
     void* context_ = nullptr;
 };

@@ -13,10 +13,11 @@ namespace kestrel::testing {
 
 // A real file in the temporary folder, removed when the test ends.
 class TempFile {
-public:
+  public:
     explicit TempFile(const std::vector<std::uint8_t>& bytes) : path_(uniquePath()) {
         std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     ~TempFile() {
         std::error_code ignored;
@@ -31,11 +32,12 @@ public:
     static std::string uniquePath() {
         static std::atomic<int> counter{0};
         return (std::filesystem::temp_directory_path() /
-                ("kestrel-rom-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".ch8"))
+                ("kestrel-rom-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+                 ".ch8"))
             .string();
     }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -13,10 +13,12 @@ namespace {
 std::unique_ptr<RomRunner> Prepared(std::uint16_t word) {
     auto r = std::make_unique<RomRunner>();
     MachineState& s = r->state();
-    for (int i = 0; i < 16; ++i) s.V[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0x11 * i + 3);
+    for (int i = 0; i < 16; ++i)
+        s.V[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0x11 * i + 3);
     s.V[1] = s.V[2] = 0x40; // V1 = V2
     s.IndexReg = 0x300;
-    for (int k = 0; k < 16; ++k) s.Memory[static_cast<std::size_t>(0x300 + k)] = static_cast<std::uint8_t>(0xC0 + k);
+    for (int k = 0; k < 16; ++k)
+        s.Memory[static_cast<std::size_t>(0x300 + k)] = static_cast<std::uint8_t>(0xC0 + k);
     s.StackPointer = 1;
     s.CallStack[0] = 0x240;
     s.V[4] = 5;
@@ -103,9 +105,10 @@ TEST_P(Unmatched, DoesNothingAndMakesNoYield) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dispatch, Unmatched,
-                         ::testing::Values(0x00E1, 0x0123, 0x00EF, 0x0FFF, 0x8128, 0x8129, 0x812A, 0x812B,
-                                           0x812C, 0x812D, 0x812F, 0xE1B1, 0xE100, 0xF000, 0xF00B,
-                                           0xF017, 0xF00C, 0xF140, 0xF170, 0xF1FF, 0xF108, 0xF11F));
+                         ::testing::Values(0x00E1, 0x0123, 0x00EF, 0x0FFF, 0x8128, 0x8129, 0x812A,
+                                           0x812B, 0x812C, 0x812D, 0x812F, 0xE1B1, 0xE100, 0xF000,
+                                           0xF00B, 0xF017, 0xF00C, 0xF140, 0xF170, 0xF1FF, 0xF108,
+                                           0xF11F));
 
 // Each row of the table reaches its handler: the effect of every canonical
 // word on the prepared machine, and its one opening yield (none for DXYN).
@@ -137,7 +140,8 @@ TEST(Dispatch, EveryRowReachesItsHandler) {
         {0xA345, [](RomRunner& r) { EXPECT_EQ(r.state().IndexReg, 0x345u); }},
         {0xB100, [](RomRunner& r) { EXPECT_EQ(r.state().ProgramCounter, 0x105u); }},
         {0xC100, [](RomRunner& r) { EXPECT_EQ(r.state().V[1], 0); }},
-        {0xD001, [](RomRunner& r) {
+        {0xD001,
+         [](RomRunner& r) {
              EXPECT_EQ(r.state().V[15], 0);
              EXPECT_TRUE(r.lit(3, 3) && r.lit(4, 3));
          }},

@@ -38,14 +38,14 @@ using Clock = std::chrono::steady_clock;
 constexpr auto HangLimit = std::chrono::seconds(5);
 constexpr uid_t NobodyId = 65534;
 
-
 std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
 class HostileFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "kestrel-hostile-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -81,16 +81,19 @@ protected:
     // three flags, the run requests, then each message with its length.
     static std::string Encode(const Outcome& o) {
         std::ostringstream out;
-        out << "outcome " << o.memoryKept << o.programCounterKept << o.generationKept << ' ' << o.runRequests << ' '
-            << o.loadErrors.size();
-        for (const std::string& message : o.loadErrors) out << ' ' << message.size() << ':' << message;
+        out << "outcome " << o.memoryKept << o.programCounterKept << o.generationKept << ' '
+            << o.runRequests << ' ' << o.loadErrors.size();
+        for (const std::string& message : o.loadErrors)
+            out << ' ' << message.size() << ':' << message;
         return out.str();
     }
     static bool Decode(const std::string& text, Outcome& o) {
         std::istringstream in(text);
         std::string word, flags;
         std::size_t count = 0;
-        if (!(in >> word >> flags >> o.runRequests >> count) || word != "outcome" || flags.size() != 3) return false;
+        if (!(in >> word >> flags >> o.runRequests >> count) || word != "outcome" ||
+            flags.size() != 3)
+            return false;
         o.memoryKept = flags[0] == '1';
         o.programCounterKept = flags[1] == '1';
         o.generationKept = flags[2] == '1';
@@ -122,18 +125,20 @@ protected:
         done.get();
         elapsed_ = Clock::now() - start;
         return {host_->loadErrors, machine_->State.Memory == before.Memory,
-                machine_->State.ProgramCounter == before.ProgramCounter, machine_->RunGeneration() == generation,
-                host_->runRequests};
+                machine_->State.ProgramCounter == before.ProgramCounter,
+                machine_->RunGeneration() == generation, host_->runRequests};
     }
 
     static void ExpectRefusal(const Outcome& outcome, const std::string& file,
                               const std::vector<std::string>& reasonWords) {
         ASSERT_EQ(outcome.loadErrors.size(), 1u) << file;
         const std::string& message = outcome.loadErrors.front();
-        EXPECT_NE(message.find(file), std::string::npos) << "the message names the file: " << message;
+        EXPECT_NE(message.find(file), std::string::npos)
+            << "the message names the file: " << message;
         const std::string lower = Lower(message);
-        EXPECT_TRUE(std::any_of(reasonWords.begin(), reasonWords.end(),
-                                [&](const std::string& w) { return lower.find(w) != std::string::npos; }))
+        EXPECT_TRUE(
+            std::any_of(reasonWords.begin(), reasonWords.end(),
+                        [&](const std::string& w) { return lower.find(w) != std::string::npos; }))
             << "the message gives the reason: " << message;
         EXPECT_TRUE(outcome.memoryKept) << "a refused file changed memory";
         EXPECT_TRUE(outcome.programCounterKept) << "a refused file reset the machine";
@@ -141,12 +146,14 @@ protected:
         EXPECT_EQ(outcome.runRequests, 0);
     }
 
-    void OpenAndExpectRefusal(const std::string& file, const std::vector<std::string>& reasonWords) {
+    void OpenAndExpectRefusal(const std::string& file,
+                              const std::vector<std::string>& reasonWords) {
         ExpectRefusal(Open(file), file, reasonWords);
     }
 
     std::shared_ptr<FakeHost> host_ = std::make_shared<FakeHost>();
-    std::shared_ptr<Machine> machine_{new Machine(*host_), [host = host_](Machine* m) { delete m; }};
+    std::shared_ptr<Machine> machine_{new Machine(*host_),
+                                      [host = host_](Machine* m) { delete m; }};
     std::string dir_;
     Clock::duration elapsed_{};
 };
@@ -155,15 +162,14 @@ TEST_F(HostileFiles, OneByteTooLongIsRefusedWithItsSizeAndTheLimit) {
     const std::string file = path("long.ch8");
     WriteFile(file, 7682);
     OpenAndExpectRefusal(file, {"7682"});
-    EXPECT_NE(host_->loadErrors.front().find("7681"), std::string::npos) << host_->loadErrors.front();
+    EXPECT_NE(host_->loadErrors.front().find("7681"), std::string::npos)
+        << host_->loadErrors.front();
 }
 
 TEST_F(HostileFiles, ATenGigabyteSparseFileIsNeitherReadNorStored) {
     const std::string file = path("huge.ch8");
     const long long tenGigabytes = 10'000'000'000LL;
-    {
-        std::ofstream create(file, std::ios::binary);
-    }
+    { std::ofstream create(file, std::ios::binary); }
     ASSERT_EQ(::truncate(file.c_str(), tenGigabytes), 0);
     const long residentBefore = kestrel::testing::ResidentKilobytes();
     OpenAndExpectRefusal(file, {"10000000000"});
@@ -172,7 +178,8 @@ TEST_F(HostileFiles, ATenGigabyteSparseFileIsNeitherReadNorStored) {
     EXPECT_LT(elapsed_, std::chrono::milliseconds(500));
     EXPECT_LT(residentAfter - residentBefore, 4L << 10)
         << "resident kB before " << residentBefore << ", after " << residentAfter;
-    EXPECT_NE(host_->loadErrors.front().find("7681"), std::string::npos) << host_->loadErrors.front();
+    EXPECT_NE(host_->loadErrors.front().find("7681"), std::string::npos)
+        << host_->loadErrors.front();
 }
 
 TEST_F(HostileFiles, AFolderIsRefused) {
@@ -206,17 +213,20 @@ TEST_F(HostileFiles, AFileWithoutReadPermissionIsRefused) {
         } else {
             report = Encode(Open(file));
         }
-        const bool written = ::write(channel[1], report.data(), report.size()) == static_cast<ssize_t>(report.size());
+        const bool written = ::write(channel[1], report.data(), report.size()) ==
+                             static_cast<ssize_t>(report.size());
         std::_Exit(written ? 0 : 1);
     }
     ::close(channel[1]);
     std::string report;
     char chunk[512];
-    for (ssize_t n; (n = ::read(channel[0], chunk, sizeof chunk)) > 0;) report.append(chunk, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(channel[0], chunk, sizeof chunk)) > 0;)
+        report.append(chunk, static_cast<std::size_t>(n));
     ::close(channel[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child ended with status " << status;
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the child ended with status " << status;
     Outcome outcome;
     ASSERT_TRUE(Decode(report, outcome)) << report;
     ExpectRefusal(outcome, file, {"permission", "denied"});
@@ -265,11 +275,13 @@ TEST(HostileFileNames, ARomWithSpacesAndNonAsciiInItsNameLoadsAndRuns) {
     std::string pattern = (fs::temp_directory_path() / "kestrel-names-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     // "Space Game – Ünïcode 鳥.ch8", in UTF-8.
-    const std::string file =
-        (fs::path(pattern) / "Space Game \xE2\x80\x93 \xC3\x9Cn\xC3\xAF" "code \xE9\xB3\xA5.ch8").string();
+    const std::string file = (fs::path(pattern) / "Space Game \xE2\x80\x93 \xC3\x9Cn\xC3\xAF"
+                                                  "code \xE9\xB3\xA5.ch8")
+                                 .string();
     {
         // Digit 0 at (10, 5), then a loop on itself.
-        const unsigned char rom[] = {0x6A, 0x0A, 0x6B, 0x05, 0x60, 0x00, 0xF0, 0x29, 0xDA, 0xB5, 0x12, 0x0A};
+        const unsigned char rom[] = {0x6A, 0x0A, 0x6B, 0x05, 0x60, 0x00,
+                                     0xF0, 0x29, 0xDA, 0xB5, 0x12, 0x0A};
         std::ofstream out(file, std::ios::binary);
         out.write(reinterpret_cast<const char*>(rom), sizeof rom);
     }

@@ -6,13 +6,14 @@ namespace kestrel::testing {
 namespace {
 
 // I = 4095 + 16 x 255 = 8175, then F? adds the rest: words that move I far up.
-constexpr std::uint16_t SetIto8175[] = {0xAFFF, 0x6EFF, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E,
-                                        0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E,
-                                        0xFE1E, 0xFE1E};
+constexpr std::uint16_t SetIto8175[] = {0xAFFF, 0x6EFF, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E,
+                                        0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E,
+                                        0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E, 0xFE1E};
 
 void LoadWithIAt(RomRunner& r, std::uint8_t extra, std::initializer_list<std::uint16_t> then) {
     std::uint32_t at = ProgramStart;
-    for (std::uint16_t w : SetIto8175) r.load({w}, (at += 2) - 2);
+    for (std::uint16_t w : SetIto8175)
+        r.load({w}, (at += 2) - 2);
     r.load({static_cast<std::uint16_t>(0x6E00 | extra), 0xFE1E}, at);
     at += 4;
     r.load(then, at);
@@ -48,8 +49,11 @@ TEST(Index, Fx29UsesVxWhole) {
 
 TEST(Index, BcdStoresDigitsAndLeavesI) {
     RomRunner r;
-    for (auto [v, digits] : {std::pair{159, std::array<int, 3>{1, 5, 9}}, {255, {2, 5, 5}},
-                             {7, {0, 0, 7}}, {0, {0, 0, 0}}, {100, {1, 0, 0}}}) {
+    for (auto [v, digits] : {std::pair{159, std::array<int, 3>{1, 5, 9}},
+                             {255, {2, 5, 5}},
+                             {7, {0, 0, 7}},
+                             {0, {0, 0, 0}},
+                             {100, {1, 0, 0}}}) {
         r.state().Memory.fill(0xEE);
         r.state().V[1] = static_cast<std::uint8_t>(v);
         r.execute({0xA600, 0xF133});
@@ -65,17 +69,20 @@ TEST(Index, BcdStoresDigitsAndLeavesI) {
 TEST(Index, BlockStoreAndLoadCoverV0ToVxOnly) {
     RomRunner r;
     MachineState& s = r.state();
-    for (int k = 0; k < 16; ++k) s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0xA0 + k);
+    for (int k = 0; k < 16; ++k)
+        s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0xA0 + k);
     s.Memory[0x601] = 0xEE;
     r.execute({0xA600, 0xF055});
     EXPECT_EQ(s.Memory[0x600], 0xA0);
     EXPECT_EQ(s.Memory[0x601], 0xEE);
     r.execute({0xA700, 0xFF55});
-    for (int k = 0; k < 16; ++k) EXPECT_EQ(s.Memory[static_cast<std::size_t>(0x700 + k)], 0xA0 + k);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(s.Memory[static_cast<std::size_t>(0x700 + k)], 0xA0 + k);
     EXPECT_EQ(s.Memory[0x710], 0);
     EXPECT_EQ(s.IndexReg, 0x700u);
 
-    for (int k = 0; k < 16; ++k) s.Memory[static_cast<std::size_t>(0x800 + k)] = static_cast<std::uint8_t>(k);
+    for (int k = 0; k < 16; ++k)
+        s.Memory[static_cast<std::size_t>(0x800 + k)] = static_cast<std::uint8_t>(k);
     r.execute({0xA800, 0xF365});
     EXPECT_EQ(s.V[3], 3);
     EXPECT_EQ(s.V[4], 0xA4);
@@ -85,9 +92,11 @@ TEST(Index, BlockStoreAndLoadCoverV0ToVxOnly) {
     EXPECT_EQ(s.V[15], 15);
 
     // A store and a load with I unchanged in between give the registers back.
-    for (int k = 0; k < 4; ++k) s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0x31 * (k + 1));
+    for (int k = 0; k < 4; ++k)
+        s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0x31 * (k + 1));
     r.execute({0xA900, 0xF355, 0x6000, 0x6100, 0x6200, 0x6300, 0xF365});
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(s.V[static_cast<std::size_t>(k)], 0x31 * (k + 1));
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(s.V[static_cast<std::size_t>(k)], 0x31 * (k + 1));
 }
 
 TEST(Index, AStoreOverTheFontChangesWhatFx29ThenShowsUntilTheNextReset) {
@@ -104,7 +113,8 @@ TEST(Index, AStoreOverTheFontChangesWhatFx29ThenShowsUntilTheNextReset) {
     r.load({0x6E01, 0xAFFF, 0xFE1E, 0xF455, 0xF529, 0xD565, 0x120C});
     r.resetAndRunPasses(10);
     ASSERT_EQ(s.IndexReg, 4096u);
-    for (int x = 0; x < 8; ++x) EXPECT_TRUE(r.lit(x, 4)) << x;
+    for (int x = 0; x < 8; ++x)
+        EXPECT_TRUE(r.lit(x, 4)) << x;
 
     // The next reset rewrites the glyph.
     r.machine.Reset_Click();
@@ -114,7 +124,7 @@ TEST(Index, AStoreOverTheFontChangesWhatFx29ThenShowsUntilTheNextReset) {
 // Accesses past 8192 are made in their order up to the first outside one;
 // then the run stops with a message naming the instruction and the address.
 class BeyondMemory : public ::testing::Test {
-protected:
+  protected:
     RomRunner r;
     MachineState& s = r.state();
     void run(std::uint8_t extra, std::uint16_t word) {
@@ -151,7 +161,8 @@ TEST_F(BeyondMemory, BcdAtIEquals8190FitsExactly) {
 }
 
 TEST_F(BeyondMemory, BlockStoreWritesUpTo8192ThenStops) {
-    for (int k = 0; k < 16; ++k) s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0x50 + k);
+    for (int k = 0; k < 16; ++k)
+        s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(0x50 + k);
     s.V[0xD] = 0;
     run(14, 0xF555); // I = 8189: V0..V3 fit, V4 would go to 8193
     EXPECT_EQ(s.Memory[8189], 0x50);

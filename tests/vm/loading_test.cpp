@@ -11,17 +11,19 @@ namespace {
 
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
     std::vector<std::uint8_t> bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + 7 * i + 1);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(seed + 7 * i + 1);
     return bytes;
 }
 
 class Loading : public ::testing::Test {
-protected:
+  protected:
     RomRunner r;
     MachineState& s = r.machine.State;
     // Sentinels around the ROM area show that nothing else is written.
     void SetUp() override {
-        for (std::size_t a = 0; a < MemorySize; ++a) s.Memory[a] = static_cast<std::uint8_t>(0xA5 ^ a);
+        for (std::size_t a = 0; a < MemorySize; ++a)
+            s.Memory[a] = static_cast<std::uint8_t>(0xA5 ^ a);
     }
 };
 

@@ -24,13 +24,15 @@ TEST(Reset, WritesTheFontSetsThePcAndClearsTheScreenWithoutAYield) {
     EXPECT_EQ(s.Memory[4095], 0);
     EXPECT_EQ(s.Memory[4176], 0);
     for (int y = 0; y < ScreenSurface::Height; ++y)
-        for (int x = 0; x < ScreenSurface::Width; ++x) ASSERT_EQ(r.machine.Surface.ReadPixel(x, y), DarkColour);
+        for (int x = 0; x < ScreenSurface::Width; ++x)
+            ASSERT_EQ(r.machine.Surface.ReadPixel(x, y), DarkColour);
 }
 
 TEST(Reset, LeavesRegistersStackTimersKeysAndTheRestOfMemory) {
     RomRunner r;
     MachineState& s = r.state();
-    for (int i = 0; i < 16; ++i) s.V[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 17);
+    for (int i = 0; i < 16; ++i)
+        s.V[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 17);
     s.IndexReg = 0x1234;
     s.StackPointer = 3;
     s.CallStack[2] = 0x456;
@@ -44,7 +46,8 @@ TEST(Reset, LeavesRegistersStackTimersKeysAndTheRestOfMemory) {
     s.Memory[8192] = 4;
     const MachineState before = s;
     r.machine.Reset_Click();
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(s.V[static_cast<std::size_t>(i)], before.V[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(s.V[static_cast<std::size_t>(i)], before.V[static_cast<std::size_t>(i)]);
     EXPECT_EQ(s.IndexReg, before.IndexReg);
     EXPECT_EQ(s.StackPointer, 3);
     EXPECT_EQ(s.CallStack, before.CallStack);

@@ -8,7 +8,6 @@
 namespace kestrel::testing {
 namespace {
 
-
 TEST(RunLoop, ZeroMemoryWalksThePcByTwoAPassOfAHundredYields) {
     RomRunner r;
     std::vector<std::uint32_t> pcs;
@@ -29,7 +28,8 @@ TEST(RunLoop, ZeroMemoryWalksThePcByTwoAPassOfAHundredYields) {
 
 TEST(RunLoop, AYieldingInstructionAddsItsOpeningYieldToThePass) {
     RomRunner r;
-    for (std::uint32_t a = 512; a < 600; a += 2) r.load({0x6001}, a);
+    for (std::uint32_t a = 512; a < 600; a += 2)
+        r.load({0x6001}, a);
     std::vector<std::uint32_t> pcs;
     r.host.everyYield = [&] { pcs.push_back(r.state().ProgramCounter); };
     r.resetAndRunPasses(10);

@@ -15,7 +15,8 @@ class AbandonedHandler : public ::testing::TestWithParam<std::uint16_t> {};
 TEST_P(AbandonedHandler, DoesNotContinueAfterTheYieldThatServedTheReset) {
     RomRunner r;
     MachineState& s = r.state();
-    for (int k = 0; k < 16; ++k) s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(k + 1);
+    for (int k = 0; k < 16; ++k)
+        s.V[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(k + 1);
     s.IndexReg = 0x600;
     s.StackPointer = 1;
     s.CallStack[0] = 0x222;
@@ -38,17 +39,18 @@ TEST_P(AbandonedHandler, DoesNotContinueAfterTheYieldThatServedTheReset) {
     EXPECT_EQ(s.DelayTimer, 0);
     EXPECT_EQ(s.SoundTimer, 0);
     EXPECT_EQ(s.Memory[512], 0);
-    for (std::size_t a = 0x600; a < 0x610; ++a) EXPECT_EQ(s.Memory[a], 0);
+    for (std::size_t a = 0x600; a < 0x610; ++a)
+        EXPECT_EQ(s.Memory[a], 0);
     EXPECT_TRUE(r.lit(0, 0));
     EXPECT_EQ(r.host.statusText, "");
     EXPECT_EQ(s.ProgramCounter, 512u + 2 * 3); // three passes of the new run
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, AbandonedHandler,
-                         ::testing::Values(0x00E0, 0x00EE, 0x1300, 0x2300, 0x3102, 0x4100, 0x5120, 0x6155,
-                                           0x7155, 0x8124, 0x8126, 0x812E, 0x9120, 0xA123, 0xB300, 0xC1FF,
-                                           0xE29E, 0xE1A1, 0xF107, 0xF10A, 0xF115, 0xF118, 0xF11E, 0xF129,
-                                           0xF133, 0xFF55, 0xFF65));
+                         ::testing::Values(0x00E0, 0x00EE, 0x1300, 0x2300, 0x3102, 0x4100, 0x5120,
+                                           0x6155, 0x7155, 0x8124, 0x8126, 0x812E, 0x9120, 0xA123,
+                                           0xB300, 0xC1FF, 0xE29E, 0xE1A1, 0xF107, 0xF10A, 0xF115,
+                                           0xF118, 0xF11E, 0xF129, 0xF133, 0xFF55, 0xFF65));
 
 TEST(Runs, ExitInsideAHandlersYieldEndsTheDriverAndNothingContinues) {
     RomRunner r;

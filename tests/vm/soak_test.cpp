@@ -51,7 +51,6 @@ constexpr std::uint64_t YieldsPerInstructionAtMost = kestrel::testing::YieldsOfP
 constexpr std::uint64_t ResetEvery = 200'000; // yields: about 2000 instructions
 constexpr std::uint64_t KeyEvery = 7'919;     // yields: ends any wait for a key
 
-
 // Random instruction words, but no calls or returns: the stack depth that
 // survives Reset would otherwise fill and stop every later run at once. The
 // first word points I into memory, as I also survives Reset and FX1E walks it
@@ -81,7 +80,7 @@ void FreshStart(Machine& machine) {
 // A host that does next to nothing: it counts yields, serves the soak's few
 // events and notes the stack depth.
 class SoakHost : public kestrel::testing::SilentHost {
-public:
+  public:
     Machine* machine = nullptr;
     std::mt19937 rng{20261208};
     std::string romPath;
@@ -106,7 +105,7 @@ public:
 
     std::uint64_t budget() const { return Instructions * YieldsPerInstructionAtMost; }
 
-private:
+  private:
     void serve() {
         ++yields;
         deepest = std::min(deepest, FrameAddress());
@@ -141,7 +140,8 @@ private:
     void writeRom() {
         const std::vector<std::uint8_t> rom = RandomProgram(rng);
         std::ofstream out(romPath, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(rom.data()), static_cast<std::streamsize>(rom.size()));
+        out.write(reinterpret_cast<const char*>(rom.data()),
+                  static_cast<std::streamsize>(rom.size()));
     }
 };
 
@@ -172,19 +172,24 @@ TEST(Soak, ResetsServedInsideRunsKeepMemoryAndStackFlat) {
             machine.Reset_Click();
         }
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long residentEnd = ResidentKilobytes();
     std::filesystem::remove(host.romPath);
 
     const std::uint64_t instructionsAtLeast = host.yields / YieldsPerInstructionAtMost;
-    std::printf("soak: %llu yields (at least %llu instructions) in %.1f s; %llu resets and %llu Open ROMs "
-                "served inside runs, %d runs stopped at a fault and were reset\n",
-                static_cast<unsigned long long>(host.yields), static_cast<unsigned long long>(instructionsAtLeast),
-                seconds, static_cast<unsigned long long>(host.resetsInsideRuns - host.opensInsideRuns),
-                static_cast<unsigned long long>(host.opensInsideRuns), restartsAfterFaults);
-    std::printf("soak: resident memory %ld kB at start, %ld kB after the first tenth, %ld kB peak, %ld kB at end\n",
+    std::printf(
+        "soak: %llu yields (at least %llu instructions) in %.1f s; %llu resets and %llu Open ROMs "
+        "served inside runs, %d runs stopped at a fault and were reset\n",
+        static_cast<unsigned long long>(host.yields),
+        static_cast<unsigned long long>(instructionsAtLeast), seconds,
+        static_cast<unsigned long long>(host.resetsInsideRuns - host.opensInsideRuns),
+        static_cast<unsigned long long>(host.opensInsideRuns), restartsAfterFaults);
+    std::printf("soak: resident memory %ld kB at start, %ld kB after the first tenth, %ld kB peak, "
+                "%ld kB at end\n",
                 residentStart, host.residentEarly, host.residentPeak, residentEnd);
-    std::printf("soak: deepest native frame at a yield: %lld bytes below the test's frame in the first tenth, "
+    std::printf("soak: deepest native frame at a yield: %lld bytes below the test's frame in the "
+                "first tenth, "
                 "%lld bytes over the whole run\n",
                 static_cast<long long>(FrameAddress() - host.deepestEarly),
                 static_cast<long long>(FrameAddress() - host.deepest));
@@ -194,7 +199,8 @@ TEST(Soak, ResetsServedInsideRunsKeepMemoryAndStackFlat) {
     EXPECT_EQ(host.faults, restartsAfterFaults);
     // Most runs end at a Reset served inside them, not at a fault.
     EXPECT_LT(restartsAfterFaults, static_cast<int>(host.resetsInsideRuns));
-    EXPECT_EQ(host.deepest, host.deepestEarly) << "the native stack grew after the first tenth of the resets";
+    EXPECT_EQ(host.deepest, host.deepestEarly)
+        << "the native stack grew after the first tenth of the resets";
     EXPECT_LE(host.residentPeak - host.residentEarly, ResidentGrowthLimitKb)
         << "resident memory grew after the first tenth of the resets";
 }
