@@ -10,71 +10,12 @@ shots=$3
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+here=$(dirname "$(realpath "$0")")
+# shellcheck source=x_session.sh
+source "$here/x_session.sh"
+start_xvfb
 
-xvfb_pid=""
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
-}
-trap cleanup EXIT
-
-# A display of our own: Xvfb picks a free number and writes it to fd 3.
-displayfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$displayfile" 2>"$shots/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$displayfile" ] && break
-    sleep 0.1
-done
-[ -s "$displayfile" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$displayfile")"
-rm -f "$displayfile"
-export QT_QPA_PLATFORM=xcb
-export SDL_AUDIODRIVER=dummy
-
-# find_window NAME: the id of a visible window whose title matches, waiting up to 10 s.
-find_window() {
-    timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1
-}
-
-# shot NAME: a screenshot of the whole screen.
-shot() {
-    import -window root "$shots/$1.png" || fail "screenshot $1"
-}
-
-# lit NAME CX CY: whether CHIP-8 pixel (cx, cy) shows green in screenshot NAME.
-# The picture is at the client area's top-left corner, below the menu bar,
-# and CHIP-8 pixel (cx, cy) is the 4 x 4 block at (4cx + 1, 4cy).
-lit() {
-    local x=$((win_x + 4 * $2 + 2)) y=$((client_y + 4 * $3 + 2))
-    local colour
-    colour=$(convert "$shots/$1.png" -format "%[fx:int(255*p{$x,$y}.r)],%[fx:int(255*p{$x,$y}.g)],%[fx:int(255*p{$x,$y}.b)]" info:)
-    [ "$colour" = "0,255,0" ]
-}
-
-# expect NAME CX CY 0|1
-expect() {
-    if lit "$1" "$2" "$3"; then got=1; else got=0; fi
-    [ "$got" = "$4" ] || fail "$1: CHIP-8 pixel ($2, $3) lit=$got, expected $4"
-}
-
-"$kestrel" >"$shots/kestrel.log" 2>&1 &
-app_pid=$!
-main=$(find_window '^Kestrel - by ')
-[ -n "$main" ] || fail "the main window did not appear"
-eval "$(xdotool getwindowgeometry --shell "$main")"
-win_x=$X
-win_y=$Y
-win_h=$HEIGHT
-# The client area is the window's bottom 311 pixels; the menu bar is above it.
-client_y=$((win_y + win_h - 311))
-menu_y=$((win_y + (client_y - win_y) / 2))
+start_kestrel "$kestrel" "$shots/kestrel.log"
 shot started
 expect started 0 0 0
 
