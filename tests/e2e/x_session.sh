@@ -44,11 +44,13 @@ find_window() {
     timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1
 }
 
-# windows_named TITLE: the visible windows whose title is exactly TITLE, oldest
-# first. xdotool matches without regard to case, and a menu is titled "kestrel".
+# windows_named TITLE: Kestrel's visible windows whose title is exactly TITLE,
+# oldest first. Found by process: a menu popup has only _NET_WM_NAME
+# ("kestrel"), which a search by name does not see, and a name search
+# ignores case, which would mix it up with the warning box "Kestrel".
 windows_named() {
     local id
-    for id in $(timeout 5 xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | sort -n); do
+    for id in $(timeout 5 xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | sort -n); do
         [ "$(timeout 5 xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && echo "$id"
     done
 }
@@ -140,7 +142,8 @@ open_menu() {
 }
 
 # menu_command OFFSET ITEM: item ITEM (1 or 2) of the two-item menu at OFFSET;
-# waits until the popup is gone.
+# waits until the popup is gone. Returns 1 if the menu did not open, 2 if it
+# stayed open after the click on its item.
 menu_command() {
     open_menu "$1" || return 1
     timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * (2 * $2 - 1) / 4))
@@ -150,7 +153,7 @@ menu_command() {
         [ -z "$(windows_named kestrel)" ] && return 0
         sleep 0.1
     done
-    return 1
+    return 2
 }
 
 # wait_gone TITLE SECONDS: whether every window titled TITLE closed in time.
