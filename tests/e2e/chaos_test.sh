@@ -118,17 +118,10 @@ path_of() {
     esac
 }
 
-alive() {
-    local state
-    state=$(awk '{print $3}' "/proc/$app_pid/stat" 2>/dev/null)
-    [ -n "$state" ] && [ "$state" != Z ]
-}
 check_alive() {
     alive && return 0
-    local status
-    wait "$app_pid"
-    status=$?
-    app_pid=""
+    wait_exit 0
+    local status=$exit_status
     if [ "$status" -gt 128 ]; then
         fail "$1: kestrel died with status $status (SIG$(kill -l $((status - 128))))"
     fi
@@ -437,13 +430,6 @@ echo "chaos: $burst bursts in $((($(now_ms) - started_ms) / 1000)) s; events:$su
 echo "chaos: VmRSS $rss_first kB after the first burst, $rss_max kB at most; probe shown in $probe_max ms at most, after Reset in $reset_max ms at most"
 
 menu exit "$MenuFile" 2
-for _ in $(seq 100); do
-    alive || break
-    sleep 0.1
-done
-alive && fail "exit: kestrel still runs 10 s after File > Exit"
-wait "$app_pid"
-status=$?
-app_pid=""
-[ "$status" = 0 ] || fail "exit: status $status after File > Exit"
+wait_exit 10 || fail "exit: kestrel still runs 10 s after File > Exit"
+[ "$exit_status" = 0 ] || fail "exit: status $exit_status after File > Exit"
 echo "1 passed, 0 failed"

@@ -104,4 +104,48 @@ expect key1 6 21 1
 expect key1 9 21 0
 
 kill -0 "$app_pid" 2>/dev/null || fail "kestrel ended by itself"
+stop_kestrel
+
+# ---- Nothing is written: HOME and the config folder stay empty ----------
+# Open ROM with a pick and with Cancel, a remap, then File > Exit, all with
+# HOME and XDG_CONFIG_HOME new empty folders; any file in them is a fault
+# (the file dialog keeps its history in QtProject.conf if let).
+problems=""
+no_file_written() {
+    local home config found
+    home=$(mktemp -d)
+    config=$(mktemp -d)
+    HOME=$home XDG_CONFIG_HOME=$config start_kestrel "$kestrel" "$shots/kestrel-empty-home.log"
+    pick_file "$rom" || fail "empty home: no file dialog for the pick"
+    wait_gone Open 5 || fail "empty home: the dialog did not close after the pick"
+    pick_file "" || fail "empty home: no file dialog for Cancel"
+    wait_gone Open 5 || fail "empty home: the dialog did not close on Escape"
+    xdotool mousemove "$(button_x 0)" "$(button_y 0)" click 1
+    sleep 0.5
+    xdotool key q
+    sleep 0.5
+    menu_command "$MenuFile" 2 || fail "empty home: File > Exit could not be chosen"
+    wait_exit 10 || fail "empty home: kestrel still runs after File > Exit"
+    [ "$exit_status" = 0 ] || fail "empty home: File > Exit gave status $exit_status"
+    found=$(find "$home" "$config" -mindepth 1)
+    [ -z "$found" ] || problems+="files written with an empty HOME and XDG_CONFIG_HOME:"$'\n'"$found"$'\n'
+    rm -rf "$home" "$config"
+}
+no_file_written
+
+# ---- Qt's own options are not read: -reverse mirrors nothing ------------
+# The leftmost menu must still be File: its first item opens the dialog.
+not_mirrored() {
+    start_kestrel "$kestrel" "$shots/kestrel-reverse.log" -reverse
+    shot reverse
+    if menu_command "$MenuFile" 1 && [ -n "$(find_window '^Open$')" ]; then
+        close_modals >/dev/null
+    else
+        problems+="kestrel -reverse: the leftmost menu is not File (see $shots/reverse.png)"$'\n'
+    fi
+    stop_kestrel
+}
+not_mirrored
+
+[ -z "$problems" ] || fail "$problems"
 echo "1 passed, 0 failed"

@@ -72,6 +72,33 @@ start_kestrel() {
     menu_y=$((win_y + (client_y - win_y) / 2))
 }
 
+# alive: whether the Kestrel started last still runs (a zombie does not).
+alive() {
+    local state
+    state=$(awk '{print $3}' "/proc/$app_pid/stat" 2>/dev/null)
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+
+# wait_exit SECONDS: whether Kestrel ended in time; sets exit_status.
+wait_exit() {
+    for _ in $(seq $((10 * $1))); do
+        alive || break
+        sleep 0.1
+    done
+    alive && return 1
+    wait "$app_pid"
+    exit_status=$?
+    app_pid=""
+}
+
+# stop_kestrel: ends the Kestrel started last, if it still runs.
+stop_kestrel() {
+    [ -n "$app_pid" ] || return 0
+    kill "$app_pid" 2>/dev/null
+    wait "$app_pid" 2>/dev/null
+    app_pid=""
+}
+
 # shot NAME: a screenshot of the whole screen.
 shot() {
     timeout 20 import -window root "$shots/$1.png" || fail "screenshot $1"
