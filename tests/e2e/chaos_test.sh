@@ -169,10 +169,11 @@ ev_open() {
     path=$(path_of "$kind")
     if [ "$kind" = random ]; then
         rnd 300
-        local n=$((r + 1)) bytes="" i
+        local n=$((r + 1)) bytes="" byte i
         for ((i = 0; i < n; i++)); do
             rnd 256
-            bytes+=$(printf '\\x%02x' "$r")
+            printf -v byte '\\x%02x' "$r"
+            bytes+=$byte
         done
         printf '%b' "$bytes" >"$path"
         log "open $n random bytes"
@@ -193,8 +194,9 @@ ev_fault() {
     local key=$picked box=""
     log "open stop.ch8 (the run stops), the fault box dismissed with $key"
     choose_file fault "$(path_of stop)"
-    if [ "$paused" = 1 ]; then
+    if [ "$paused" != 0 ]; then
         # Paused: the program is loaded but never runs, so it cannot stop.
+        [ "$paused" = unknown ] && { log "  pause state unknown: no check"; return; }
         sleep 1
         [ -z "$(windows_named Kestrel)" ] || fail "fault: the machine was to be paused, yet the run stopped"
         log "  paused, so no box"
@@ -216,9 +218,15 @@ ev_reset() {
     menu reset "$MenuCPU" 1
 }
 ev_pause() {
-    paused=$((1 - paused))
+    [ "$paused" = unknown ] || paused=$((1 - paused))
     log "pause (now paused=$paused)"
     menu pause "$MenuCPU" 2
+    # A run that stops while the menu is open closes it with its box, and
+    # the click may then have missed the item: the probe finds out.
+    if [ -n "$(windows_named Kestrel)" ]; then
+        paused=unknown
+        log "  a warning box came up: pause state unknown"
+    fi
 }
 ev_about() {
     dismiss_key
@@ -315,6 +323,11 @@ ev_focus() {
     rnd 2
     back=$r
     rnd 3
+    # Return or space in it ends xmessage by itself.
+    if [ -n "$xmessage_pid" ] && ! running "$xmessage_pid"; then
+        wait "$xmessage_pid" 2>/dev/null
+        xmessage_pid=""
+    fi
     if [ "$r" = 0 ] && [ -n "$xmessage_pid" ]; then
         log "focus: the other client closes"
         kill "$xmessage_pid" 2>/dev/null
@@ -367,19 +380,35 @@ rss_max=0
 check() {
     check_alive "after burst $burst"
     log "check: probe (paused=$paused)"
-    choose_file probe "$probe"
-    t0_ms=$(now_ms)
-    wait_gone Open 5 || fail "probe: the file dialog did not close"
+    local attempt
+    for attempt in 1 2; do
+        choose_file probe "$probe"
+        t0_ms=$(now_ms)
+        wait_gone Open 5 && break
+        # Typing lost to a focus change leaves the dialog open; not a fault.
+        [ "$attempt" = 2 ] && fail "probe: the file dialog did not close"
+        log "  the dialog stayed open; again"
+    done
+    local known=1
+    if [ "$paused" = unknown ]; then
+        known=0
+        paused=1
+        shows "$expected" probe "$deadline_ms" 2>/dev/null && paused=0
+        log "  pause state found: paused=$paused"
+    fi
     if [ "$paused" = 1 ]; then
         # Paused: the probe is loaded and the screen cleared, but nothing runs.
-        sleep 1
-        shot paused
-        [ "$(screen_bits paused)" = "$blank" ] || fail "probe: the machine was to be paused, yet the probe ran"
+        if [ "$known" = 1 ]; then
+            sleep 1
+            shot paused
+            [ "$(screen_bits paused)" = "$blank" ] || fail "probe: the machine was to be paused, yet the probe ran"
+        fi
         menu "pause off" "$MenuCPU" 2
         paused=0
         t0_ms=$(now_ms)
     fi
     shows "$expected" probe "$deadline_ms" || fail "probe: its screen did not show within $deadline_ms ms"
+    local probe_ms=$waited_ms
     [ "$waited_ms" -gt "$probe_max" ] && probe_max=$waited_ms
     menu "check reset" "$MenuCPU" 1
     t0_ms=$(now_ms)
@@ -395,7 +424,7 @@ check() {
     rss=$(rss_kb)
     [ -n "$rss_first" ] || rss_first=$rss
     [ "$rss" -gt "$rss_max" ] && rss_max=$rss
-    log "check: probe in $probe_max ms at most, label empty, VmRSS $rss kB"
+    log "check: probe shown in $probe_ms ms, after Reset in $waited_ms ms with an empty label; VmRSS $rss kB"
     [ "$rss" -lt $((2 * rss_first)) ] || fail "memory: VmRSS $rss kB, twice or more the $rss_first kB after the first burst"
 }
 

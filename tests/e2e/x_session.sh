@@ -72,12 +72,13 @@ start_kestrel() {
     menu_y=$((win_y + (client_y - win_y) / 2))
 }
 
-# alive: whether the Kestrel started last still runs (a zombie does not).
-alive() {
+# running PID: whether that child still runs (a zombie does not).
+running() {
     local state
-    state=$(awk '{print $3}' "/proc/$app_pid/stat" 2>/dev/null)
+    state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)
     [ -n "$state" ] && [ "$state" != Z ]
 }
+alive() { running "$app_pid"; }
 
 # wait_exit SECONDS: whether Kestrel ended in time; sets exit_status.
 wait_exit() {
