@@ -178,7 +178,7 @@ ev_open() {
         printf '%b' "$bytes" >"$path"
         log "open $n random bytes"
     else
-        log "open $kind: $path"
+        log "open $kind: ${path#"$work"/}"
     fi
     choose_file "open $kind" "$path"
     wait_gone Open 3 || log "  the dialog stayed open"
