@@ -79,15 +79,16 @@ printf '\x22\x00' >"$files/stop.ch8"
 probe="$files/probe.ch8"
 printf '\x00\xe0\xa2\x12\x60\x0a\x61\x05\xd0\x18\x60\x28\x61\x14\xd0\x18\x12\x10' >"$probe"
 sprite=(255 129 189 165 165 189 129 255)
+probe_x=(10 40)
+probe_y=(5 20)
 printf '\xff\x81\xbd\xa5\xa5\xbd\x81\xff' >>"$probe"
 blank=$(printf '0%.0s' $(seq 2048))
 expected=$blank
 for row in 0 1 2 3 4 5 6 7; do
     for bit in 0 1 2 3 4 5 6 7; do
         if (((sprite[row] >> (7 - bit)) & 1)); then
-            for at in "10 5" "40 20"; do
-                set -- $at
-                i=$((64 * ($2 + row) + $1 + bit))
+            for at in 0 1; do
+                i=$((64 * (probe_y[at] + row) + probe_x[at] + bit))
                 expected=${expected:0:i}1${expected:i+1}
             done
         fi

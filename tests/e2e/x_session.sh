@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the e2e scripts: an Xvfb of their own, Kestrel started in it,
 # screenshots of its picture and label, and mouse work on its menus and
 # modal boxes. The caller sets $shots (a folder for logs and screenshots).
