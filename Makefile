@@ -5,11 +5,12 @@ SANITIZE_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
 FUZZ_SECONDS ?= 60
+CHAOS_SECONDS ?= 600
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run configure build run test test-asan fuzz bench install package clean
+.PHONY: all deps deps-run configure build run test test-asan fuzz bench chaos install package clean
 
 all: build
 
@@ -64,3 +65,8 @@ bench: deps
 # The fuzzer for FUZZ_SECONDS, seeded from roms/ and the tests' programs (scripts/run-fuzz).
 fuzz: deps
 	./scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The chaos test of the real window (tests/e2e/chaos_test.sh) for
+# CHAOS_SECONDS; CHAOS_SEED replays a run.
+chaos: deps build
+	CHAOS_SECONDS=$(CHAOS_SECONDS) ./tests/e2e/chaos_test.sh $(BUILD)/kestrel roms $(BUILD)/tests/e2e/chaos

@@ -13,80 +13,12 @@ golden=$(dirname "$(realpath "$0")")/../golden/demo.screen
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+here=$(dirname "$(realpath "$0")")
+# shellcheck source=x_session.sh
+source "$here/x_session.sh"
+start_xvfb
 
-xvfb_pid=""
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
-}
-trap cleanup EXIT
-
-# A display of our own: Xvfb picks a free number and writes it to fd 3.
-displayfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$displayfile" 2>"$shots/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$displayfile" ] && break
-    sleep 0.1
-done
-[ -s "$displayfile" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$displayfile")"
-rm -f "$displayfile"
-export QT_QPA_PLATFORM=xcb
-export SDL_AUDIODRIVER=dummy
-
-# find_window NAME: the id of a visible window whose title matches, waiting up to 10 s.
-find_window() {
-    timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1
-}
-
-# shot NAME: a screenshot of the whole screen.
-shot() {
-    import -window root "$shots/$1.png" || fail "screenshot $1"
-}
-
-# lit NAME CX CY: whether CHIP-8 pixel (cx, cy) shows green in screenshot NAME.
-# The picture is at the client area's top-left corner, below the menu bar,
-# and CHIP-8 pixel (cx, cy) is the 4 x 4 block at (4cx + 1, 4cy).
-lit() {
-    local x=$((win_x + 4 * $2 + 2)) y=$((client_y + 4 * $3 + 2))
-    local colour
-    colour=$(convert "$shots/$1.png" -format "%[fx:int(255*p{$x,$y}.r)],%[fx:int(255*p{$x,$y}.g)],%[fx:int(255*p{$x,$y}.b)]" info:)
-    [ "$colour" = "0,255,0" ]
-}
-
-# screen NAME: the 64 x 32 picture in screenshot NAME as rows of . and #,
-# each CHIP-8 pixel its 4 x 4 block averaged, green above half lit.
-screen() {
-    convert "$shots/$1.png" -crop 256x128+$((win_x + 1))+"$client_y" +repage -scale 64x32 \
-        -channel G -separate -depth 8 gray:- |
-        od -An -v -tu1 -w64 |
-        awk '{ row = ""; for (i = 1; i <= NF; i++) row = row ($i > 127 ? "#" : "."); print row }'
-}
-
-# expect NAME CX CY 0|1
-expect() {
-    if lit "$1" "$2" "$3"; then got=1; else got=0; fi
-    [ "$got" = "$4" ] || fail "$1: CHIP-8 pixel ($2, $3) lit=$got, expected $4"
-}
-
-"$kestrel" >"$shots/kestrel.log" 2>&1 &
-app_pid=$!
-main=$(find_window '^Kestrel - by ')
-[ -n "$main" ] || fail "the main window did not appear"
-eval "$(xdotool getwindowgeometry --shell "$main")"
-win_x=$X
-win_y=$Y
-win_h=$HEIGHT
-# The client area is the window's bottom 311 pixels; the menu bar is above it.
-client_y=$((win_y + win_h - 311))
-menu_y=$((win_y + (client_y - win_y) / 2))
+start_kestrel "$kestrel" "$shots/kestrel.log"
 shot started
 expect started 0 0 0
 
@@ -178,4 +110,48 @@ expect key1 6 21 1
 expect key1 9 21 0
 
 kill -0 "$app_pid" 2>/dev/null || fail "kestrel ended by itself"
+stop_kestrel
+
+# ---- Nothing is written: HOME and the config folder stay empty ----------
+# Open ROM with a pick and with Cancel, a remap, then File > Exit, all with
+# HOME and XDG_CONFIG_HOME new empty folders; any file in them is a fault
+# (the file dialog keeps its history in QtProject.conf if let).
+problems=""
+no_file_written() {
+    local home config found
+    home=$(mktemp -d)
+    config=$(mktemp -d)
+    HOME=$home XDG_CONFIG_HOME=$config start_kestrel "$kestrel" "$shots/kestrel-empty-home.log"
+    pick_file "$rom" || fail "empty home: no file dialog for the pick"
+    wait_gone Open 5 || fail "empty home: the dialog did not close after the pick"
+    pick_file "" || fail "empty home: no file dialog for Cancel"
+    wait_gone Open 5 || fail "empty home: the dialog did not close on Escape"
+    xdotool mousemove "$(button_x 0)" "$(button_y 0)" click 1
+    sleep 0.5
+    xdotool key q
+    sleep 0.5
+    menu_command "$MenuFile" 2 || fail "empty home: File > Exit could not be chosen"
+    wait_exit 10 || fail "empty home: kestrel still runs after File > Exit"
+    [ "$exit_status" = 0 ] || fail "empty home: File > Exit gave status $exit_status"
+    found=$(find "$home" "$config" -mindepth 1)
+    [ -z "$found" ] || problems+="files written with an empty HOME and XDG_CONFIG_HOME:"$'\n'"$found"$'\n'
+    rm -rf "$home" "$config"
+}
+no_file_written
+
+# ---- Qt's own options are not read: -reverse mirrors nothing ------------
+# The leftmost menu must still be File: its first item opens the dialog.
+not_mirrored() {
+    start_kestrel "$kestrel" "$shots/kestrel-reverse.log" -reverse
+    shot reverse
+    if menu_command "$MenuFile" 1 && [ -n "$(find_window '^Open$')" ]; then
+        close_modals >/dev/null
+    else
+        problems+="kestrel -reverse: the leftmost menu is not File (see $shots/reverse.png)"$'\n'
+    fi
+    stop_kestrel
+}
+not_mirrored
+
+[ -z "$problems" ] || fail "$problems"
 echo "1 passed, 0 failed"

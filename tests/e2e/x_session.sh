@@ -1,0 +1,241 @@
+# shellcheck shell=bash
+# Sourced by the e2e scripts: an Xvfb of their own, Kestrel started in it,
+# screenshots of its picture and label, and mouse work on its menus and
+# modal boxes. The caller sets $shots (a folder for logs and screenshots).
+# Every X call has a time-out, so a stuck client fails the test, not CI.
+
+# A caller may define on_failure to say more (the chaos test prints its seed).
+fail() {
+    declare -F on_failure >/dev/null && on_failure
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+xvfb_pid=""
+app_pid=""
+helper_pids=()
+cleanup() {
+    local pid
+    for pid in "$app_pid" "${helper_pids[@]}" "$xvfb_pid"; do
+        [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    done
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+
+# start_xvfb: a display of our own; Xvfb picks a free number and writes it to fd 3.
+start_xvfb() {
+    local displayfile
+    displayfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$displayfile" 2>"$shots/xvfb.log" &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$displayfile" ] && break
+        sleep 0.1
+    done
+    [ -s "$displayfile" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$displayfile")"
+    rm -f "$displayfile"
+    export QT_QPA_PLATFORM=xcb
+    export SDL_AUDIODRIVER=dummy
+}
+
+# find_window NAME: the id of a visible window whose title matches, waiting up to 10 s.
+find_window() {
+    timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1
+}
+
+# windows_named TITLE: Kestrel's visible windows whose title is exactly TITLE,
+# oldest first. Found by process: a menu popup has only _NET_WM_NAME
+# ("kestrel"), which a search by name does not see, and a name search
+# ignores case, which would mix it up with the warning box "Kestrel".
+windows_named() {
+    local id
+    for id in $(timeout 5 xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | sort -n); do
+        [ "$(timeout 5 xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && echo "$id"
+    done
+}
+
+# start_kestrel BINARY LOG [ARGS...]: starts it and finds its window. Sets
+# app_pid, main, win_x, win_y, client_y (the client area's top) and menu_y.
+start_kestrel() {
+    local binary=$1 log=$2
+    shift 2
+    "$binary" "$@" >"$log" 2>&1 &
+    app_pid=$!
+    main=$(find_window '^Kestrel - by ')
+    [ -n "$main" ] || fail "the main window did not appear"
+    eval "$(timeout 5 xdotool getwindowgeometry --shell "$main")"
+    win_x=$X
+    win_y=$Y
+    # The client area is the window's bottom 311 pixels; the menu bar is above it.
+    client_y=$((win_y + HEIGHT - 311))
+    menu_y=$((win_y + (client_y - win_y) / 2))
+}
+
+# running PID: whether that child still runs (a zombie does not).
+running() {
+    local state
+    state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+alive() { running "$app_pid"; }
+
+# wait_exit SECONDS: whether Kestrel ended in time; sets exit_status.
+wait_exit() {
+    for _ in $(seq $((10 * $1))); do
+        alive || break
+        sleep 0.1
+    done
+    alive && return 1
+    wait "$app_pid"
+    exit_status=$?
+    app_pid=""
+}
+
+# stop_kestrel: ends the Kestrel started last, if it still runs.
+stop_kestrel() {
+    [ -n "$app_pid" ] || return 0
+    kill "$app_pid" 2>/dev/null
+    wait "$app_pid" 2>/dev/null
+    app_pid=""
+}
+
+# shot NAME: a screenshot of the whole screen.
+shot() {
+    timeout 20 import -window root "$shots/$1.png" || fail "screenshot $1"
+}
+
+# lit NAME CX CY: whether CHIP-8 pixel (cx, cy) shows green in screenshot NAME.
+# The picture is at the client area's top-left corner, below the menu bar,
+# and CHIP-8 pixel (cx, cy) is the 4 x 4 block at (4cx + 1, 4cy).
+lit() {
+    local x=$((win_x + 4 * $2 + 2)) y=$((client_y + 4 * $3 + 2))
+    local colour
+    colour=$(convert "$shots/$1.png" -format "%[fx:int(255*p{$x,$y}.r)],%[fx:int(255*p{$x,$y}.g)],%[fx:int(255*p{$x,$y}.b)]" info:)
+    [ "$colour" = "0,255,0" ]
+}
+
+# expect NAME CX CY 0|1
+expect() {
+    if lit "$1" "$2" "$3"; then got=1; else got=0; fi
+    [ "$got" = "$4" ] || fail "$1: CHIP-8 pixel ($2, $3) lit=$got, expected $4"
+}
+
+# screen NAME: the 64 x 32 picture in screenshot NAME as rows of . and #,
+# as the golden screens hold it: each CHIP-8 pixel its 4 x 4 block averaged,
+# green above half lit.
+screen() {
+    convert "$shots/$1.png" -crop 256x128+$((win_x + 1))+"$client_y" +repage -scale 64x32 \
+        -channel G -separate -depth 8 gray:- |
+        od -An -v -tu1 -w64 |
+        awk '{ row = ""; for (i = 1; i <= NF; i++) row = row ($i > 127 ? "#" : "."); print row }'
+}
+
+# screen_bits NAME: the same picture as 2048 characters, row by row, 1 for lit.
+screen_bits() {
+    screen "$1" | tr -d '\n' | tr '.#' '01'
+}
+
+# label_ink NAME: the number of dark pixels in the status label (left 56,
+# top 272, 153 x 25 in the client area) of screenshot NAME; 0 when empty.
+label_ink() {
+    convert "$shots/$1.png" -crop "153x25+$((win_x + 56))+$((client_y + 272))" +repage \
+        -colorspace gray -threshold 50% -negate -format "%[fx:round(mean*w*h)]" info:
+}
+
+# Menu bar positions, from the window's left edge, and the client-area
+# place of remap button i (its centre).
+MenuFile=18
+MenuCPU=57
+MenuAbout=102
+button_x() { echo $((win_x + 56 + 40 * ($1 < 12 ? $1 % 3 : 3) + 16)); }
+button_y() { echo $((client_y + 144 + 32 * ($1 < 12 ? $1 / 3 : $1 - 12) + 12)); }
+
+# open_menu OFFSET: clicks the menu bar at OFFSET and waits until its popup
+# is mapped; sets popup_x, popup_y, popup_h. Retries a click that was lost.
+open_menu() {
+    local attempt popup
+    for attempt in 1 2 3; do
+        popup=$(windows_named kestrel | tail -n1)
+        if [ -z "$popup" ]; then
+            timeout 5 xdotool mousemove $((win_x + $1)) "$menu_y" click 1
+            for _ in $(seq 50); do
+                popup=$(windows_named kestrel | tail -n1)
+                [ -n "$popup" ] && break
+                sleep 0.1
+            done
+        fi
+        if [ -n "$popup" ]; then
+            eval "$(timeout 5 xdotool getwindowgeometry --shell "$popup")"
+            popup_x=$X popup_y=$Y popup_h=$HEIGHT
+            # A popup still being laid out may have its final height yet to come.
+            [ "$popup_h" -gt 10 ] && return 0
+        fi
+        sleep 0.5
+    done
+    return 1
+}
+
+# menu_command OFFSET ITEM: item ITEM (1 or 2) of the two-item menu at OFFSET;
+# waits until the popup is gone. Returns 1 if the menu did not open, 2 if it
+# stayed open after the click on its item.
+menu_command() {
+    open_menu "$1" || return 1
+    timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * (2 * $2 - 1) / 4))
+    sleep 0.2
+    timeout 5 xdotool click 1
+    for _ in $(seq 50); do
+        [ -z "$(windows_named kestrel)" ] && return 0
+        sleep 0.1
+    done
+    return 2
+}
+
+# wait_gone TITLE SECONDS: whether every window titled TITLE closed in time.
+wait_gone() {
+    for _ in $(seq $((10 * $2))); do
+        [ -z "$(windows_named "$1")" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# pick_file PATH: File > Open ROM, PATH typed into the dialog and Return;
+# an empty PATH cancels with Escape. Fails when no dialog appears.
+pick_file() {
+    menu_command "$MenuFile" 1 || return 1
+    local dialog
+    dialog=$(find_window '^Open$')
+    [ -n "$dialog" ] || return 1
+    timeout 5 xdotool windowfocus --sync "$dialog" 2>/dev/null
+    sleep 0.3
+    if [ -z "$1" ]; then
+        timeout 5 xdotool key Escape
+    else
+        timeout 60 xdotool type --delay 10 "$1"
+        sleep 0.3
+        timeout 5 xdotool key Return
+    fi
+}
+
+# close_modals: dismisses the boxes, dialogs and popups left open, newest
+# first, with Escape; prints what it closed. Fails when they stay.
+close_modals() {
+    local id title
+    for _ in $(seq 20); do
+        id=$( (windows_named Open; windows_named Kestrel; windows_named "About Kestrel"; windows_named kestrel) |
+            sort -n | tail -n1)
+        if [ -z "$id" ]; then
+            timeout 5 xdotool windowfocus --sync "$main" 2>/dev/null
+            return 0
+        fi
+        title=$(timeout 5 xdotool getwindowname "$id" 2>/dev/null)
+        echo -n "closed '$title' "
+        # A menu holds the keyboard already; a box needs the focus.
+        [ "$title" = kestrel ] || timeout 3 xdotool windowfocus --sync "$id" 2>/dev/null
+        timeout 5 xdotool key Escape
+        sleep 0.4
+    done
+    return 1
+}
