@@ -109,9 +109,7 @@ struct Reference {
     case 0x0:
         if (nn == 0xEE) m.pc = m.stack[static_cast<std::size_t>(--m.sp)];
         break;
-    case 0x1:
-        m.pc = nnn;
-        break;
+    case 0x1: m.pc = nnn; break;
     case 0x2:
         m.stack[static_cast<std::size_t>(m.sp++)] = static_cast<std::uint16_t>(m.pc);
         m.pc = nnn;
@@ -125,26 +123,14 @@ struct Reference {
     case 0x5:
         if (vx == vy) m.pc += 2;
         break;
-    case 0x6:
-        vx = nn;
-        break;
-    case 0x7:
-        vx = static_cast<std::uint8_t>(vx + nn);
-        break;
+    case 0x6: vx = nn; break;
+    case 0x7: vx = static_cast<std::uint8_t>(vx + nn); break;
     case 0x8:
         switch (op & 0xF) {
-        case 0x0:
-            vx = vy;
-            break;
-        case 0x1:
-            vx |= vy;
-            break;
-        case 0x2:
-            vx &= vy;
-            break;
-        case 0x3:
-            vx ^= vy;
-            break;
+        case 0x0: vx = vy; break;
+        case 0x1: vx |= vy; break;
+        case 0x2: vx &= vy; break;
+        case 0x3: vx ^= vy; break;
         case 0x4: {
             vf = vx + vy > 255;
             vx = static_cast<std::uint8_t>(vx + vy);
@@ -170,36 +156,21 @@ struct Reference {
             vx = static_cast<std::uint8_t>(vx << 1);
             break;
         }
-        default:
-            break;
+        default: break;
         }
         break;
     case 0x9:
         if (vx != vy) m.pc += 2;
         break;
-    case 0xA:
-        m.i = nnn;
-        break;
-    case 0xB:
-        m.pc = m.v[0] + nnn;
-        break;
+    case 0xA: m.i = nnn; break;
+    case 0xB: m.pc = m.v[0] + nnn; break;
     case 0xF:
         switch (nn) {
-        case 0x07:
-            vx = m.delay;
-            break;
-        case 0x15:
-            m.delay = vx;
-            break;
-        case 0x18:
-            m.sound = vx;
-            break;
-        case 0x1E:
-            m.i += vx;
-            break;
-        case 0x29:
-            m.i = FontBase + 5u * vx;
-            break;
+        case 0x07: vx = m.delay; break;
+        case 0x15: m.delay = vx; break;
+        case 0x18: m.sound = vx; break;
+        case 0x1E: m.i += vx; break;
+        case 0x29: m.i = FontBase + 5u * vx; break;
         case 0x33:
             m.memory[m.i] = static_cast<std::uint8_t>(vx / 100);
             m.memory[m.i + 1] = static_cast<std::uint8_t>(vx / 10 % 10);
@@ -213,12 +184,10 @@ struct Reference {
             for (unsigned k = 0; k <= x; ++k)
                 m.v[k] = m.memory[m.i + k];
             break;
-        default:
-            break;
+        default: break;
         }
         break;
-    default:
-        break; // drawing, random and keys: not in the program
+    default: break; // drawing, random and keys: not in the program
     }
 }
 

@@ -184,39 +184,26 @@ class FuzzHost : public testing::SilentHost {
         Machine& m = *machine;
         const std::uint64_t generation = m.RunGeneration();
         switch (e.kind) {
-        case EventKind::KeyDown:
-            m.Form_KeyDown(e.argument);
-            break;
-        case EventKind::KeyUp:
-            m.Form_KeyUp();
-            break;
-        case EventKind::Tick:
-            m.Timer1_Timer();
-            break;
-        case EventKind::Pause:
-            m.pausex_Click();
-            break;
+        case EventKind::KeyDown: m.Form_KeyDown(e.argument); break;
+        case EventKind::KeyUp: m.Form_KeyUp(); break;
+        case EventKind::Tick: m.Timer1_Timer(); break;
+        case EventKind::Pause: m.pausex_Click(); break;
         case EventKind::Reset:
             m.Reset_Click();
             FUZZ_CHECK(m.State.ProgramCounter == ProgramStart);
             FUZZ_CHECK(std::equal(Font.begin(), Font.end(), m.State.Memory.begin() + FontBase));
             noteNewRun(generation);
             break;
-        case EventKind::OpenRom:
-            openRom(e.argument & 3);
-            break;
+        case EventKind::OpenRom: openRom(e.argument & 3); break;
         case EventKind::Remap:
             m.Command1_Click(static_cast<std::uint16_t>(e.argument) % KeypadKeys);
             break;
-        case EventKind::RemapRaw:
-            m.Command1_Click(e.argument);
-            break;
+        case EventKind::RemapRaw: m.Command1_Click(e.argument); break;
         case EventKind::Exit:
             m.EndAllRuns();
             if (runState == RunState::Running) runState = RunState::Ended;
             break;
-        case EventKind::Count:
-            break;
+        case EventKind::Count: break;
         }
     }
 

@@ -76,53 +76,31 @@ void Machine::Interpret() {
         if (n3 == 0xE && n4 == 0x0) return dispatch(&Machine::ClearScreen);
         if (n3 == 0xE && n4 == 0xE) return dispatch(&Machine::ReturnFromSub);
         return;
-    case 0x1:
-        return dispatch(&Machine::JumpToAddress);
-    case 0x2:
-        return dispatch(&Machine::JumpToSub);
-    case 0x3:
-        return dispatch(&Machine::SkipIfRegEqual);
-    case 0x4:
-        return dispatch(&Machine::SkipIfRegNotEqual);
-    case 0x5:
-        return dispatch(&Machine::SkipIfRegEqualReg);
-    case 0x6:
-        return dispatch(&Machine::LoadRegWithConstant);
-    case 0x7:
-        return dispatch(&Machine::AddConstantToReg);
+    case 0x1: return dispatch(&Machine::JumpToAddress);
+    case 0x2: return dispatch(&Machine::JumpToSub);
+    case 0x3: return dispatch(&Machine::SkipIfRegEqual);
+    case 0x4: return dispatch(&Machine::SkipIfRegNotEqual);
+    case 0x5: return dispatch(&Machine::SkipIfRegEqualReg);
+    case 0x6: return dispatch(&Machine::LoadRegWithConstant);
+    case 0x7: return dispatch(&Machine::AddConstantToReg);
     case 0x8:
         switch (n4) {
-        case 0x0:
-            return dispatch(&Machine::LoadRegWithReg);
-        case 0x1:
-            return dispatch(&Machine::OrRegWithReg);
-        case 0x2:
-            return dispatch(&Machine::AndRegWithReg);
-        case 0x3:
-            return dispatch(&Machine::XorRegWithReg);
-        case 0x4:
-            return dispatch(&Machine::AddRegToReg);
-        case 0x5:
-            return dispatch(&Machine::SubRegFromReg);
-        case 0x6:
-            return dispatch(&Machine::ShiftRegRight);
-        case 0x7:
-            return dispatch(&Machine::RSubRegFromReg);
-        case 0xE:
-            return dispatch(&Machine::ShiftRegLeft);
-        default:
-            return;
+        case 0x0: return dispatch(&Machine::LoadRegWithReg);
+        case 0x1: return dispatch(&Machine::OrRegWithReg);
+        case 0x2: return dispatch(&Machine::AndRegWithReg);
+        case 0x3: return dispatch(&Machine::XorRegWithReg);
+        case 0x4: return dispatch(&Machine::AddRegToReg);
+        case 0x5: return dispatch(&Machine::SubRegFromReg);
+        case 0x6: return dispatch(&Machine::ShiftRegRight);
+        case 0x7: return dispatch(&Machine::RSubRegFromReg);
+        case 0xE: return dispatch(&Machine::ShiftRegLeft);
+        default: return;
         }
-    case 0x9:
-        return dispatch(&Machine::SkipIfRegNotEqualReg);
-    case 0xA:
-        return dispatch(&Machine::LoadIndexWithConstant);
-    case 0xB:
-        return dispatch(&Machine::JumpToAddressPlusReg0);
-    case 0xC:
-        return dispatch(&Machine::CreateRandomNumber);
-    case 0xD:
-        return DrawSprite(); // draws in one step, without a yield
+    case 0x9: return dispatch(&Machine::SkipIfRegNotEqualReg);
+    case 0xA: return dispatch(&Machine::LoadIndexWithConstant);
+    case 0xB: return dispatch(&Machine::JumpToAddressPlusReg0);
+    case 0xC: return dispatch(&Machine::CreateRandomNumber);
+    case 0xD: return DrawSprite(); // draws in one step, without a yield
     case 0xE:
         if (n3 == 0x9) return dispatch(&Machine::SkipIfKeyPressed);
         if (n3 == 0xA) return dispatch(&Machine::SkipIfKeyNotPressed);
@@ -138,19 +116,13 @@ void Machine::Interpret() {
             if (n4 == 0x8) return dispatch(&Machine::SetSoundTimer);
             if (n4 == 0xE) return dispatch(&Machine::AddRegToIndex);
             return;
-        case 0x2:
-            return dispatch(&Machine::PointIndexToFont);
-        case 0x3:
-            return dispatch(&Machine::StoreBCD);
-        case 0x5:
-            return dispatch(&Machine::StoreRegsAtIndex);
-        case 0x6:
-            return dispatch(&Machine::LoadRegsFromIndex);
-        default:
-            return;
+        case 0x2: return dispatch(&Machine::PointIndexToFont);
+        case 0x3: return dispatch(&Machine::StoreBCD);
+        case 0x5: return dispatch(&Machine::StoreRegsAtIndex);
+        case 0x6: return dispatch(&Machine::LoadRegsFromIndex);
+        default: return;
         }
-    default:
-        return;
+    default: return;
     }
 }
 
