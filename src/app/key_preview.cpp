@@ -51,7 +51,8 @@ void KeyPreview::keyDown(const QKeyEvent& key) {
         }
         flushRelease();
     }
-    machine_.Form_KeyDown(codes_.codeFor(key.key(), key.modifiers(), key.nativeScanCode()));
+    machine_.Form_KeyDown(
+        codes_.codeFor(key.key(), key.modifiers(), key.nativeScanCode(), key.nativeVirtualKey()));
 }
 
 // Every key-up releases the held key, whether the key has a code or not.

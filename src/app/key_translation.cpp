@@ -8,12 +8,13 @@ namespace kestrel {
 namespace {
 
 struct KeyCode {
-    int qtKey;
+    int key; // a Qt key, or a keysym in NumpadKeysyms
     int code;
 };
 
-// Keys of the numeric keypad, sent with Qt's keypad modifier.
-constexpr KeyCode KeypadKeys[] = {
+// Keys of the numeric keypad, by Qt key, when Qt marks them with its keypad
+// modifier.
+constexpr KeyCode NumpadQtKeys[] = {
     {Qt::Key_0, 96},
     {Qt::Key_1, 97},
     {Qt::Key_2, 98},
@@ -44,6 +45,31 @@ constexpr KeyCode KeypadKeys[] = {
     {Qt::Key_Insert, 45},
     {Qt::Key_Delete, 46},
     {Qt::Key_Clear, 12},
+};
+
+// The numeric keypad with Num Lock on, by the XKB keysym that xcb and Wayland
+// give as the native virtual key. Some Qt releases on Wayland leave the keypad
+// modifier off, and keypad 5 then looks like the digit row's 5 but for this.
+// With Num Lock off the keysyms are KP_Home and so on, which Qt already gives
+// as the navigation keys whose codes the keypad keeps.
+constexpr KeyCode NumpadKeysyms[] = {
+    {0xffb0, 96},  // KP_0
+    {0xffb1, 97},  // KP_1
+    {0xffb2, 98},  // KP_2
+    {0xffb3, 99},  // KP_3
+    {0xffb4, 100}, // KP_4
+    {0xffb5, 101}, // KP_5
+    {0xffb6, 102}, // KP_6
+    {0xffb7, 103}, // KP_7
+    {0xffb8, 104}, // KP_8
+    {0xffb9, 105}, // KP_9
+    {0xffaa, 106}, // KP_Multiply
+    {0xffab, 107}, // KP_Add
+    {0xffad, 109}, // KP_Subtract
+    {0xffae, 110}, // KP_Decimal
+    {0xffac, 110}, // KP_Separator: the decimal key where it prints a comma
+    {0xffaf, 111}, // KP_Divide
+    {0xff8d, 13},  // KP_Enter
 };
 
 // Every other key. The punctuation rows give both characters of a US key
@@ -133,36 +159,38 @@ constexpr bool TableGives(int code) {
         return std::any_of(std::begin(table), std::end(table),
                            [code](const KeyCode& entry) { return entry.code == code; });
     };
-    return holds(KeypadKeys) || holds(MainKeys);
+    return holds(NumpadQtKeys) || holds(NumpadKeysyms) || holds(MainKeys);
 }
 
 static_assert(std::none_of(HostKeyCodes::FallbackCodes.begin(), HostKeyCodes::FallbackCodes.end(),
                            TableGives),
               "a fallback code must not equal a code the translation table gives");
 
-int lookUp(const auto& table, int qtKey) {
+int lookUp(const auto& table, std::uint32_t key) {
     for (const KeyCode& entry : table) {
-        if (entry.qtKey == qtKey) return entry.code;
+        if (static_cast<std::uint32_t>(entry.key) == key) return entry.code;
     }
     return 0;
 }
 
 } // namespace
 
-int TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers) {
+int TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeVirtualKey) {
     if (modifiers.testFlag(Qt::KeypadModifier)) {
-        if (const int code = lookUp(KeypadKeys, qtKey)) return code;
+        if (const int code = lookUp(NumpadQtKeys, static_cast<std::uint32_t>(qtKey))) return code;
+    } else if (const int code = lookUp(NumpadKeysyms, nativeVirtualKey)) {
+        return code;
     }
     // Letters and digits: the code is the upper-case character, as Qt's key is.
     if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
-    return lookUp(MainKeys, qtKey);
+    return lookUp(MainKeys, static_cast<std::uint32_t>(qtKey));
 }
 
-int HostKeyCodes::codeFor(int qtKey, Qt::KeyboardModifiers modifiers,
-                          std::uint32_t nativeScanCode) {
-    if (const int code = TranslateKey(qtKey, modifiers)) return code;
+int HostKeyCodes::codeFor(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeScanCode,
+                          std::uint32_t nativeVirtualKey) {
+    if (const int code = TranslateKey(qtKey, modifiers, nativeVirtualKey)) return code;
     for (std::size_t i = 0; i < handedOut_.size(); ++i) {
         if (handedOut_[i].qtKey == qtKey && handedOut_[i].scanCode == nativeScanCode)
             return FallbackCodes[i];

@@ -11,9 +11,11 @@ namespace kestrel {
 // The host key code (Windows virtual-key number) of a Qt key event, or 0 for
 // a key that has none. Codes name keys, not characters: a shifted character
 // gives the code of its key on a US layout ('!' is 49, 'a' and 'A' are 65),
-// and the numeric keypad is told apart by Qt's keypad modifier (with Num Lock
-// off it sends the navigation keys, which keep their own codes).
-int TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers);
+// and the numeric keypad is told apart by Qt's keypad modifier or, where Qt
+// leaves that off, by its keysym in the native virtual key (xcb and Wayland).
+// With Num Lock off the keypad sends the navigation keys, which keep their
+// own codes.
+int TranslateKey(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeVirtualKey = 0);
 
 // Every key that goes down gets a host key code 1..254, so that any key can
 // end a remap wait and be bound. Keys the translation table does not know
@@ -28,7 +30,8 @@ class HostKeyCodes {
     };
 
     // A key is told apart by its native scan code and its Qt key together.
-    int codeFor(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeScanCode);
+    int codeFor(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t nativeScanCode,
+                std::uint32_t nativeVirtualKey = 0);
 
   private:
     struct Fallback {

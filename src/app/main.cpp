@@ -12,6 +12,11 @@ int main(int argc, char** argv) {
     int toolkitArgc = 1;
     kestrel::KeepNoToolkitSettings();
     QApplication app(toolkitArgc, toolkitArgv);
+    // The desktop links the window to the menu entry by these names: the
+    // Wayland app_id comes from the desktop file name, the class of the X11
+    // WM_CLASS from the application name (the entry's StartupWMClass).
+    QGuiApplication::setDesktopFileName(QStringLiteral(KESTREL_APP_ID));
+    QCoreApplication::setApplicationName(QStringLiteral(KESTREL_APP_ID));
     kestrel::Form1 form;
     form.show();
     return QApplication::exec();

@@ -5,6 +5,7 @@
 #include "input/key_caption.h"
 #include "key_preview.h"
 #include "key_translation.h"
+#include "support/key_codes.h"
 #include "support/silent_host.h"
 
 #include <QKeyEvent>
@@ -149,6 +150,112 @@ class KeyboardTest : public QObject {
         QTest::keyPress(&form, key, modifiers);
         QCOMPARE(static_cast<int>(form.machine().State.LastKeyCode), code);
         QTest::keyRelease(&form, key, modifiers);
+    }
+
+    // The numeric keypad as the platform plugins deliver it, Num Lock on
+    // (Mod2 in the native modifiers): xcb sets Qt's keypad modifier, Wayland
+    // may leave it off; both carry the XKB keycode and the keysym. Each key
+    // gives its code, and so its keypad number through the default map.
+    void keypadKeysOnEveryPlatform_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<quint32>("scanCode");
+        QTest::addColumn<quint32>("keysym");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("keypadNumber");
+        struct Delivered {
+            const char* name;
+            Qt::Key key;
+            quint32 scanCode;
+            quint32 keysym;
+            int code;
+            int keypadNumber;
+        };
+        using namespace kestrel::testing::key;
+        const Delivered keypad[] = {
+            {"0", Qt::Key_0, 90, 0xffb0, NumPad0, 10},
+            {"1", Qt::Key_1, 87, 0xffb1, NumPad1, 7},
+            {"2", Qt::Key_2, 88, 0xffb2, NumPad2, 8},
+            {"3", Qt::Key_3, 89, 0xffb3, NumPad3, 9},
+            {"4", Qt::Key_4, 83, 0xffb4, NumPad4, 4},
+            {"5", Qt::Key_5, 84, 0xffb5, NumPad5, 5},
+            {"6", Qt::Key_6, 85, 0xffb6, NumPad6, 6},
+            {"7", Qt::Key_7, 79, 0xffb7, NumPad7, 1},
+            {"8", Qt::Key_8, 80, 0xffb8, NumPad8, 2},
+            {"9", Qt::Key_9, 81, 0xffb9, NumPad9, 3},
+            {"*", Qt::Key_Asterisk, 63, 0xffaa, NumPadMultiply, 12},
+            {"+", Qt::Key_Plus, 86, 0xffab, NumPadAdd, 13},
+            {"-", Qt::Key_Minus, 82, 0xffad, NumPadSubtract, 15},
+            {".", Qt::Key_Period, 91, 0xffae, NumPadDecimal, 16},
+            {", (separator)", Qt::Key_Comma, 91, 0xffac, NumPadDecimal, 16},
+            {"/", Qt::Key_Slash, 106, 0xffaf, NumPadDivide, 11},
+            {"Enter", Qt::Key_Enter, 104, 0xff8d, Enter, 14},
+        };
+        for (const Delivered& k : keypad) {
+            QTest::addRow("xcb keypad %s", k.name)
+                << k.key << Qt::KeyboardModifiers(Qt::KeypadModifier) << k.scanCode << k.keysym
+                << k.code << k.keypadNumber;
+            QTest::addRow("wayland keypad %s", k.name)
+                << k.key << Qt::KeyboardModifiers(Qt::NoModifier) << k.scanCode << k.keysym
+                << k.code << k.keypadNumber;
+        }
+        // Num Lock off on Wayland: the navigation keys, as on xcb.
+        QTest::newRow("wayland keypad 7 as Home")
+            << Qt::Key_Home << Qt::KeyboardModifiers() << 79u << 0xff95u << 36 << 0;
+        QTest::newRow("wayland keypad 5 as Clear")
+            << Qt::Key_Clear << Qt::KeyboardModifiers() << 84u << 0xff9du << 12 << 0;
+        // The digit row keeps its own codes.
+        QTest::newRow("wayland main 5")
+            << Qt::Key_5 << Qt::KeyboardModifiers() << 14u << 0x35u << 53 << 0;
+        QTest::newRow("wayland main -")
+            << Qt::Key_Minus << Qt::KeyboardModifiers() << 20u << 0x2du << 189 << 0;
+    }
+
+    void keypadKeysOnEveryPlatform() {
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(quint32, scanCode);
+        QFETCH(quint32, keysym);
+        QFETCH(int, code);
+        QFETCH(int, keypadNumber);
+        PreviewedWindow w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, scanCode, keysym, 0x10);
+        QApplication::sendEvent(&w.window, &press);
+        QCOMPARE(static_cast<int>(w.machine.State.LastKeyCode), code);
+        QCOMPARE(w.machine.State.KeyPressed, keypadNumber);
+    }
+
+    // A remap by keypad 6 binds the keypad's 6 and captions it "f" however
+    // the platform delivers it; the digit row's 6 stays unbound.
+    void aRemapByAKeypadKeyIsCaptionedAlikeOnEveryPlatform_data() {
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("xcb") << Qt::KeyboardModifiers(Qt::KeypadModifier);
+        QTest::newRow("wayland") << Qt::KeyboardModifiers(Qt::NoModifier);
+    }
+
+    void aRemapByAKeypadKeyIsCaptionedAlikeOnEveryPlatform() {
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const auto keypad6 = [&](QEvent::Type type) {
+            QKeyEvent event(type, Qt::Key_6, modifiers, 85, 0xffb6, 0x10, QStringLiteral("6"));
+            QApplication::sendEvent(picture(form), &event);
+        };
+        QTimer::singleShot(50, &form, [&] { keypad6(QEvent::KeyPress); });
+        QTest::mouseClick(button(form, 15), Qt::LeftButton); // keypad key 16
+        keypad6(QEvent::KeyRelease);
+        const MachineState& state = form.machine().State;
+        QCOMPARE(static_cast<int>(state.KeyMap[16]), testing::key::NumPad6);
+        QCOMPARE(button(form, 15)->text(), QStringLiteral("f"));
+        QTRY_COMPARE(state.KeyPressed, 0);
+        QKeyEvent digitRow6(QEvent::KeyPress, Qt::Key_6, Qt::NoModifier, 15, 0x36, 0x10,
+                            QStringLiteral("6"));
+        QApplication::sendEvent(picture(form), &digitRow6);
+        QCOMPARE(state.KeyPressed, 0);
+        keypad6(QEvent::KeyPress);
+        QCOMPARE(state.KeyPressed, 16); // the higher of the two numbers on one key
     }
 
     // Keys the table does not know get OEM-specific codes of their own, in

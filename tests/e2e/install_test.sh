@@ -1,8 +1,9 @@
 #!/bin/bash
 # What a user's machine sees: the set-up script has nothing left to do, the
 # Debian package is built and clean for lintian, it holds what a desktop
-# needs and depends on Qt, its menu entry and AppStream data validate, and
-# the program unpacked from it opens its own copy of the demo ROM.
+# needs, depends on Qt and recommends its Wayland plugin, its menu entry and
+# AppStream data validate, and the program unpacked from it opens its own copy
+# of the demo ROM.
 #   install_test.sh SOURCE_DIR BUILD_DIR WORK_DIR APP_ID
 set -u
 src=$1
@@ -39,10 +40,14 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ "$depends" == *libqt6widgets6* ]] || fail "Depends names no Qt widgets library: $depends"
 [[ "$depends" == *libsdl2-2.0-0* ]] || fail "Depends names no SDL, which the tone loads: $depends"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ "$recommends" == *qt6-wayland* ]] || fail "Recommends names no qt6-wayland: $recommends"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x"
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop-file-validate"
+grep -qx "StartupWMClass=$id" "$root/usr/share/applications/$id.desktop" ||
+    fail "the menu entry's StartupWMClass is not $id, the window's class"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
 
 "$src/tests/e2e/open_demo_test.sh" "$root/usr/bin/kestrel" "$root/usr/share/doc/kestrel/roms/demo.ch8" \

@@ -19,6 +19,9 @@ source "$here/x_session.sh"
 start_xvfb
 
 start_kestrel "$kestrel" "$shots/kestrel.log"
+# The desktop links the window to its menu entry by WM_CLASS's class.
+wm_class=$(timeout 5 xprop -id "$main" WM_CLASS)
+[[ "$wm_class" == *", \"$AppId\"" ]] || fail "WM_CLASS is not the menu entry's id: $wm_class"
 shot started
 expect started 0 0 0
 

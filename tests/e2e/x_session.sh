@@ -45,10 +45,13 @@ find_window() {
     timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1
 }
 
+# The menu entry's id, which is also the application name: the class of
+# WM_CLASS, and the _NET_WM_NAME of a menu popup, which has no title of its own.
+AppId=internal.kestrel.Kestrel
+
 # windows_named TITLE: Kestrel's visible windows whose title is exactly TITLE,
 # oldest first. Found by process: a menu popup has only _NET_WM_NAME
-# ("kestrel"), which a search by name does not see, and a name search
-# ignores case, which would mix it up with the warning box "Kestrel".
+# ($AppId), which a search by name does not see.
 windows_named() {
     local id
     for id in $(timeout 5 xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | sort -n); do
@@ -157,11 +160,11 @@ button_y() { echo $((client_y + 144 + 32 * ($1 < 12 ? $1 / 3 : $1 - 12) + 12)); 
 open_menu() {
     local attempt popup
     for attempt in 1 2 3; do
-        popup=$(windows_named kestrel | tail -n1)
+        popup=$(windows_named "$AppId" | tail -n1)
         if [ -z "$popup" ]; then
             timeout 5 xdotool mousemove $((win_x + $1)) "$menu_y" click 1
             for _ in $(seq 50); do
-                popup=$(windows_named kestrel | tail -n1)
+                popup=$(windows_named "$AppId" | tail -n1)
                 [ -n "$popup" ] && break
                 sleep 0.1
             done
@@ -186,7 +189,7 @@ menu_command() {
     sleep 0.2
     timeout 5 xdotool click 1
     for _ in $(seq 50); do
-        [ -z "$(windows_named kestrel)" ] && return 0
+        [ -z "$(windows_named "$AppId")" ] && return 0
         sleep 0.1
     done
     return 2
@@ -224,7 +227,7 @@ pick_file() {
 close_modals() {
     local id title
     for _ in $(seq 20); do
-        id=$( (windows_named Open; windows_named Kestrel; windows_named "About Kestrel"; windows_named kestrel) |
+        id=$( (windows_named Open; windows_named Kestrel; windows_named "About Kestrel"; windows_named "$AppId") |
             sort -n | tail -n1)
         if [ -z "$id" ]; then
             timeout 5 xdotool windowfocus --sync "$main" 2>/dev/null
@@ -233,7 +236,7 @@ close_modals() {
         title=$(timeout 5 xdotool getwindowname "$id" 2>/dev/null)
         echo -n "closed '$title' "
         # A menu holds the keyboard already; a box needs the focus.
-        [ "$title" = kestrel ] || timeout 3 xdotool windowfocus --sync "$id" 2>/dev/null
+        [ "$title" = "$AppId" ] || timeout 3 xdotool windowfocus --sync "$id" 2>/dev/null
         timeout 5 xdotool key Escape
         sleep 0.4
     done
