@@ -173,8 +173,12 @@ RomChoice Decide(const Rom* rom, const RomDatabase::Tables& t) {
 RomDatabase::RomDatabase(std::string_view json) : json_(json) {}
 RomDatabase::~RomDatabase() = default;
 
+std::string_view RomDatabase::VendoredText() {
+    return {VendoredRomsJson, VendoredRomsJsonSize};
+}
+
 const RomDatabase& RomDatabase::Vendored() {
-    static const RomDatabase vendored(std::string_view(VendoredRomsJson, VendoredRomsJsonSize));
+    static const RomDatabase vendored(VendoredText());
     return vendored;
 }
 

@@ -83,8 +83,10 @@ class RomDatabase {
     RomDatabase(const RomDatabase&) = delete;
     RomDatabase& operator=(const RomDatabase&) = delete;
 
-    // The copy compiled into Kestrel.
+    // The copy compiled into Kestrel, and its text (to time a first lookup
+    // on a database of one's own).
     static const RomDatabase& Vendored();
+    static std::string_view VendoredText();
 
     RomChoice Choose(const Sha1Digest& rom) const;
     // Every ROM hash the database holds, in ascending order.
