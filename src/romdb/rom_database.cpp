@@ -63,9 +63,11 @@ std::vector<QuirkOverride> Overrides(const JsonValue& set) {
 
 Rom ReadRom(const Sha1Digest& hash, std::size_t program, const JsonValue& v) {
     Rom rom{hash, program, {}, {}, Tickrate(v.Find("tickrate"))};
-    if (const auto* list = v.Find("platforms"))
+    if (const auto* list = v.Find("platforms")) {
+        rom.platforms.reserve(list->items.size());
         for (const auto& id : list->items)
             if (id.Is(JsonValue::Kind::String)) rom.platforms.push_back(id.text);
+    }
     if (const auto* quirky = v.Find("quirkyPlatforms"))
         for (const auto& m : quirky->members)
             rom.quirkyPlatforms.push_back({m.key, Overrides(m.value)});
@@ -106,6 +108,8 @@ void Read(const JsonValue& doc, RomDatabase::Tables& t) {
         }
     }
     if (const auto* list = doc.Find("programs")) {
+        t.titles.reserve(list->items.size());
+        t.roms.reserve(list->items.size() * 2); // a program has one ROM or a few
         for (const auto& program : list->items) {
             const auto* roms = program.Find("roms");
             if (roms == nullptr) continue;
