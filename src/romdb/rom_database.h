@@ -12,6 +12,17 @@
 //     // message:  when choice.status == RomStatus::KnownForOtherPlatforms, the
 //     //           title, choice.otherPlatformName and that it may not work
 //
+// The rules, as the database means them (a ROM's lists are best first):
+// - a quirkyPlatforms entry for originalChip8 or modernChip8 wins: the first
+//   such, with its overrides;
+// - else the first of those two in its platforms list, with no overrides;
+// - else the ROM is KnownForOtherPlatforms: modern, no overrides, and the
+//   name of the first platform listed (quirkyPlatforms first, then platforms);
+// - the tickrate is the ROM's, else the chosen platform's default (modern's
+//   for the last two cases and for Unknown).
+// Reading the file and refusing one too long for the chosen machine are the
+// caller's, before and after Choose.
+//
 // The data (third_party/chip-8-database/roms.json) is compiled in and parsed
 // at the first Choose, so that a start that never asks pays nothing for it.
 
@@ -92,7 +103,7 @@ class RomDatabase {
     // Every ROM hash the database holds, in ascending order.
     std::vector<Sha1Digest> Hashes() const;
 
-    struct Tables;
+    struct Tables; // the parsed data, defined with the reader
 
   private:
     const Tables& tables() const;
