@@ -1,0 +1,116 @@
+#pragma once
+
+// The CHIP-8 database's answer for a ROM: which standard machine runs it, with
+// which quirks and at what speed, and what the player is told. No toolkit and
+// no machine in here: the window hashes the file, asks, and applies the plain
+// answer to the machine it builds.
+//
+//     const auto choice = romdb::RomDatabase::Vendored().Choose(romdb::Sha1(bytes));
+//     // machine:  choice.platform, then each of choice.quirkOverrides by name
+//     // speed:    choice.tickrate, or the machine's own rate when it is empty
+//     // title:    choice.title when choice.status != RomStatus::Unknown
+//     // message:  when choice.status == RomStatus::KnownForOtherPlatforms, the
+//     //           title, choice.otherPlatformName and that it may not work
+//
+// The rules, as the database means them (a ROM's lists are best first):
+// - a quirkyPlatforms entry for originalChip8 or modernChip8 wins: the first
+//   such, with its overrides;
+// - else the first of those two in its platforms list, with no overrides;
+// - else the ROM is KnownForOtherPlatforms: modern, no overrides, and the
+//   name of the first platform listed (quirkyPlatforms first, then platforms);
+// - the tickrate is the ROM's, else the chosen platform's default (modern's
+//   for the last two cases and for Unknown).
+// Reading the file and refusing one too long for the chosen machine are the
+// caller's, before and after Choose.
+//
+// The data (third_party/chip-8-database/roms.json) is compiled in and parsed
+// at the first Choose, so that a start that never asks pays nothing for it.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel::romdb {
+
+using Sha1Digest = std::array<std::uint8_t, 20>;
+
+// The SHA-1 of the whole file's bytes, as the database keys its ROMs.
+Sha1Digest Sha1(std::span<const std::uint8_t> bytes);
+// 40 lowercase hex digits; nullopt for anything else.
+std::optional<Sha1Digest> DigestFromHex(std::string_view hex);
+
+// The two standard machines a ROM can be run on, by their database ids.
+enum class RunPlatform { OriginalChip8, ModernChip8 };
+
+// The quirks a standard machine has, named as in the database's quirks.json.
+inline constexpr std::array<std::string_view, 7> QuirkNames = {
+    "shift", "memoryIncrementByX", "memoryLeaveIUnchanged", "wrap", "jump", "vblank", "logic"};
+
+// One quirk set to a value. `quirk` is always one of QuirkNames.
+struct QuirkOverride {
+    std::string_view quirk;
+    bool value;
+    bool operator==(const QuirkOverride&) const = default;
+};
+
+enum class RomStatus {
+    Unknown,               // not in the database: modern machine, nothing to show
+    Known,                 // listed for a machine Kestrel runs
+    KnownForOtherPlatforms // listed only for others: run on modern, and tell the player
+};
+
+// Tickrates are clamped into this range: the data holds 200,000 once.
+inline constexpr int MinTickrate = 1;
+inline constexpr int MaxTickrate = 10'000;
+
+struct RomChoice {
+    RomStatus status = RomStatus::Unknown;
+    RunPlatform platform = RunPlatform::ModernChip8;
+    // To apply, in order, over the platform's own quirks.
+    std::vector<QuirkOverride> quirkOverrides;
+    // Instructions a frame: the ROM's tickrate, else the platform's default.
+    // Empty when the data gives neither as an integer: the machine's own rate.
+    std::optional<int> tickrate;
+    std::string title;             // the program's title; empty when Unknown
+    std::string otherPlatformName; // KnownForOtherPlatforms: the first listed platform's
+                                   // name (its id if the data has no name; may be empty)
+    bool operator==(const RomChoice&) const = default;
+};
+
+// A database read from JSON shaped like roms.json. The text is parsed at the
+// first Choose; text that is not JSON, or not shaped so, gives an empty
+// database, in which every ROM is Unknown.
+class RomDatabase {
+  public:
+    explicit RomDatabase(std::string_view json); // the text must outlive the database
+    ~RomDatabase();
+    RomDatabase(const RomDatabase&) = delete;
+    RomDatabase& operator=(const RomDatabase&) = delete;
+
+    // The copy compiled into Kestrel, and its text (to time a first lookup
+    // on a database of one's own).
+    static const RomDatabase& Vendored();
+    static std::string_view VendoredText();
+
+    RomChoice Choose(const Sha1Digest& rom) const;
+    // Every ROM hash the database holds, in ascending order.
+    std::vector<Sha1Digest> Hashes() const;
+
+    struct Tables; // the parsed data, defined with the reader
+
+  private:
+    const Tables& tables() const;
+
+    std::string_view json_;
+    mutable std::once_flag parsed_;
+    mutable std::unique_ptr<Tables> tables_;
+};
+
+} // namespace kestrel::romdb

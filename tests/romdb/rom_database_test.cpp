@@ -1,0 +1,225 @@
+#include "romdb/rom_database.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace kestrel::romdb {
+
+// Failures name the fields rather than dump bytes.
+void PrintTo(const RomChoice& c, std::ostream* os) {
+    *os << "{status " << static_cast<int>(c.status) << ", platform "
+        << (c.platform == RunPlatform::OriginalChip8 ? "originalChip8" : "modernChip8")
+        << ", overrides [";
+    for (const auto& q : c.quirkOverrides)
+        *os << q.quirk << "=" << q.value << " ";
+    *os << "], tickrate " << (c.tickrate ? std::to_string(*c.tickrate) : "none") << ", title \""
+        << c.title << "\", other \"" << c.otherPlatformName << "\"}";
+}
+
+namespace {
+
+using enum RomStatus;
+using enum RunPlatform;
+
+std::string Hex(const Sha1Digest& d) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string out;
+    for (const auto b : d) {
+        out += Digits[b >> 4];
+        out += Digits[b & 0xF];
+    }
+    return out;
+}
+
+Sha1Digest Digest(std::string_view hex) {
+    const auto d = DigestFromHex(hex);
+    EXPECT_TRUE(d.has_value()) << hex;
+    return d.value_or(Sha1Digest{});
+}
+
+std::span<const std::uint8_t> Bytes(std::string_view s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+TEST(RomDatabase, Sha1MatchesTheStandardVectorsAcrossThePaddingBoundaries) {
+    const std::string million(1'000'000, 'a');
+    const struct {
+        std::string_view message;
+        std::string_view digest;
+    } rows[] = {
+        {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        // 56 bytes: the length no longer fits the last block, so padding takes two.
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+        {million, "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Hex(Sha1(Bytes(row.message))), row.digest) << row.message.substr(0, 60);
+}
+
+TEST(RomDatabase, DigestFromHexTakesOnlyFortyLowercaseHexDigits) {
+    EXPECT_EQ(Hex(Digest("0123456789abcdef0123456789abcdef01234567")),
+              "0123456789abcdef0123456789abcdef01234567");
+    for (std::string_view bad :
+         {"", "0123456789abcdef0123456789abcdef0123456",
+          "0123456789abcdef0123456789abcdef012345678", "0123456789ABCDEF0123456789abcdef01234567",
+          "0123456789abcdef0123456789abcdef0123456g"})
+        EXPECT_FALSE(DigestFromHex(bad).has_value()) << bad;
+}
+
+// The copy compiled in, by hash: one row for each way a ROM is decided.
+TEST(RomDatabase, VendoredRomsLandOnTheMachineAndSpeedTheirEntriesName) {
+    const struct {
+        std::string_view hash;
+        RomChoice expected;
+    } rows[] = {
+        // 15 Puzzle: originalChip8, no tickrate of its own, so the VIP's 15.
+        {"ea9af3c09b0d9e265fcd92bcc5d51a2939fdf27a",
+         {Known, OriginalChip8, {}, 15, "15 Puzzle", ""}},
+        // Cave Explorer: modernChip8 with a tickrate of 20.
+        {"400dbd1aa2b79b9b8546bc615bfb735c1bd1d268",
+         {Known, ModernChip8, {}, 20, "Cave Explorer", ""}},
+        // Tetris lists chip48 first: the first platform Kestrel runs wins.
+        {"5f518084744bf3cb8733f6e5454dfd1634320563", {Known, OriginalChip8, {}, 15, "Tetris", ""}},
+        // Astro Dodge: empty platforms, a quirky originalChip8.
+        {"ac621d9fcada302ba6965768229ef130630bc525",
+         {Known, OriginalChip8, {{"memoryLeaveIUnchanged", true}}, 15, "Astro Dodge", ""}},
+        // Horsey Jump: only a quirky superchip, with its own tickrate.
+        {"df5ced9c20d00bf7be7d3361d76f27d0d577abfb",
+         {KnownForOtherPlatforms, ModernChip8, {}, 20, "Horsey Jump", "Superchip 1.1"}},
+        // Blinky: SUPER-CHIP only, so modern's own 12.
+        {"5b733a60e7208f6aa0d15c99390ce4f670b2b886",
+         {KnownForOtherPlatforms, ModernChip8, {}, 12, "Blinky", "Superchip 1.1"}},
+        // Alien-Inv8sion: XO-CHIP at 200,000, clamped.
+        {"24ef21009527ee674de44ccb37e37081654883f9",
+         {KnownForOtherPlatforms, ModernChip8, {}, 10'000, "Alien-Inv8sion", "XO-CHIP"}},
+        // Not in the database: modern, its default, nothing to show.
+        {"0000000000000000000000000000000000000000", {Unknown, ModernChip8, {}, 12, "", ""}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(RomDatabase::Vendored().Choose(Digest(row.hash)), row.expected) << row.hash;
+}
+
+TEST(RomDatabase, KestrelsOwnRomsAreUnknown) {
+    for (const char* name : {"demo.ch8", "keypad.ch8"}) {
+        std::ifstream in(std::string(KESTREL_SOURCE_DIR) + "/roms/" + name, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        ASSERT_FALSE(bytes.empty()) << name;
+        EXPECT_EQ(RomDatabase::Vendored().Choose(Sha1(Bytes(bytes))),
+                  (RomChoice{Unknown, ModernChip8, {}, 12, "", ""}))
+            << name;
+    }
+}
+
+TEST(RomDatabase, VendoredCopyHoldsEveryRomOnce) {
+    const auto hashes = RomDatabase::Vendored().Hashes();
+    EXPECT_EQ(hashes.size(), 543u); // third_party/chip-8-database/SOURCE.md's commit
+    EXPECT_TRUE(std::adjacent_find(hashes.begin(), hashes.end(), std::greater_equal<>()) ==
+                hashes.end());
+}
+
+// Small tables of bad or odd data: the data is checked as it is read.
+constexpr std::string_view H1 = "1111111111111111111111111111111111111111";
+constexpr std::string_view H2 = "2222222222222222222222222222222222222222";
+
+std::string Table(std::string_view platforms, std::string_view rom) {
+    return std::string(R"({"platforms":)") + std::string(platforms) +
+           R"(,"programs":[{"title":"Game","roms":{")" + std::string(H1) + R"(":)" +
+           std::string(rom) + "}}]}";
+}
+
+constexpr std::string_view Standard =
+    R"([{"id":"originalChip8","name":"VIP","defaultTickrate":15},)"
+    R"({"id":"modernChip8","name":"Modern","defaultTickrate":12},)"
+    R"({"id":"superchip","name":"Super","defaultTickrate":30}])";
+
+TEST(RomDatabase, BadOrOddDataIsCheckedNotTrusted) {
+    const struct {
+        const char* what;
+        std::string json;
+        RomChoice expected;
+    } rows[] = {
+        {"tickrate as a string: the platform's default",
+         Table(Standard, R"({"platforms":["modernChip8"],"tickrate":"500"})"),
+         {Known, ModernChip8, {}, 12, "Game", ""}},
+        {"tickrate as a fraction",
+         Table(Standard, R"({"platforms":["originalChip8"],"tickrate":20.5})"),
+         {Known, OriginalChip8, {}, 15, "Game", ""}},
+        {"tickrate 0 clamps to 1",
+         Table(Standard, R"({"platforms":["modernChip8"],"tickrate":0})"),
+         {Known, ModernChip8, {}, 1, "Game", ""}},
+        {"a negative tickrate clamps to 1",
+         Table(Standard, R"({"platforms":["modernChip8"],"tickrate":-40})"),
+         {Known, ModernChip8, {}, 1, "Game", ""}},
+        {"a tickrate too long for any integer clamps to 10,000",
+         Table(Standard,
+               R"({"platforms":["modernChip8"],"tickrate":)" + std::string(400, '9') + "}"),
+         {Known, ModernChip8, {}, 10'000, "Game", ""}},
+        {"a platform default of the wrong type: the machine's own rate",
+         Table(R"([{"id":"modernChip8","name":"Modern","defaultTickrate":"12"}])",
+               R"({"platforms":["modernChip8"]})"),
+         {Known, ModernChip8, {}, std::nullopt, "Game", ""}},
+        {"an unknown platform id is one Kestrel does not run; it is named by its id",
+         Table(Standard, R"({"platforms":["chip99","superchip"]})"),
+         {KnownForOtherPlatforms, ModernChip8, {}, 12, "Game", "chip99"}},
+        {"an unknown platform before a standard one is passed over",
+         Table(Standard, R"({"platforms":["chip99","modernChip8"],"tickrate":7})"),
+         {Known, ModernChip8, {}, 7, "Game", ""}},
+        {"unknown quirks and quirks of the wrong type are dropped, in order otherwise",
+         Table(Standard, R"({"platforms":[],"quirkyPlatforms":{"modernChip8":)"
+                         R"({"turbo":true,"logic":true,"vblank":"yes","shift":false}}})"),
+         {Known, ModernChip8, {{"logic", true}, {"shift", false}}, 12, "Game", ""}},
+        {"quirky platforms keep their listed order",
+         Table(Standard, R"({"platforms":[],"quirkyPlatforms":)"
+                         R"({"modernChip8":{"jump":true},"originalChip8":{"wrap":true}}})"),
+         {Known, ModernChip8, {{"jump", true}}, 12, "Game", ""}},
+        {"a quirky standard platform wins over a plain one",
+         Table(Standard, R"({"platforms":["originalChip8"],"quirkyPlatforms":)"
+                         R"({"modernChip8":{"vblank":true}}})"),
+         {Known, ModernChip8, {{"vblank", true}}, 12, "Game", ""}},
+        {"a quirky platform Kestrel does not run leaves the plain list to decide",
+         Table(Standard, R"({"platforms":["originalChip8"],"quirkyPlatforms":)"
+                         R"({"superchip":{"shift":true}}})"),
+         {Known, OriginalChip8, {}, 15, "Game", ""}},
+        {"a ROM with no platform at all is run on modern, its platform unnamed",
+         Table(Standard, R"({"platforms":[]})"),
+         {KnownForOtherPlatforms, ModernChip8, {}, 12, "Game", ""}},
+        {"members of the wrong kind read as absent",
+         Table(Standard, R"({"platforms":"modernChip8","quirkyPlatforms":[1]})"),
+         {KnownForOtherPlatforms, ModernChip8, {}, 12, "Game", ""}},
+        {"escapes in titles",
+         R"({"platforms":[],"programs":[{"title":"Caf\u00e9 \"\ud83d\ude00\"","roms":{")" +
+             std::string(H1) + R"(":{"platforms":["modernChip8"]}}}]})",
+         {Known, ModernChip8, {}, std::nullopt, "Caf\xC3\xA9 \"\xF0\x9F\x98\x80\"", ""}},
+        {"a malformed hash key is skipped, the rest kept",
+         R"({"platforms":[],"programs":[{"title":"Game","roms":{"XYZ":{"platforms":[]},")" +
+             std::string(H1) + R"(":{"platforms":["originalChip8"]}}}]})",
+         {Known, OriginalChip8, {}, std::nullopt, "Game", ""}},
+        {"a hash listed twice keeps its first entry",
+         R"({"platforms":[],"programs":[{"title":"First","roms":{")" + std::string(H1) +
+             R"(":{"platforms":["originalChip8"]}}},{"title":"Second","roms":{")" +
+             std::string(H1) + R"(":{"platforms":["modernChip8"]}}}]})",
+         {Known, OriginalChip8, {}, std::nullopt, "First", ""}},
+        {"text cut short is no database",
+         Table(Standard, R"({"platforms":["modernChip8"]})").substr(0, 200),
+         {Unknown, ModernChip8, {}, std::nullopt, "", ""}},
+        {"trailing text is no database",
+         Table(Standard, R"({"platforms":["modernChip8"]})") + "x",
+         {Unknown, ModernChip8, {}, std::nullopt, "", ""}},
+        {"nesting deeper than the data ever does is refused, not followed",
+         std::string(100'000, '[') + std::string(100'000, ']'),
+         {Unknown, ModernChip8, {}, std::nullopt, "", ""}},
+    };
+    for (const auto& row : rows) {
+        const RomDatabase db(row.json);
+        EXPECT_EQ(db.Choose(Digest(H1)), row.expected) << row.what;
+        EXPECT_EQ(db.Choose(Digest(H2)).status, Unknown) << row.what;
+    }
+}
+
+} // namespace
+} // namespace kestrel::romdb
