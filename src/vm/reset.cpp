@@ -8,7 +8,7 @@ namespace kestrel {
 // the previous run left them. It does not enter the run loop itself: it asks
 // for a run, which the driver starts from the top of the event loop.
 void Machine::Reset_Click() {
-    Surface.ClearSurface(); // no yield here, unlike 00E0
+    surface_.ClearSurface(); // no yield here, unlike 00E0
     host_.surfaceChanged();
     State.ProgramCounter = ProgramStart;
     std::copy(Font.begin(), Font.end(), State.Memory.begin() + FontBase);
