@@ -7,6 +7,7 @@
 #include "vm/random_source.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,11 +28,8 @@ class MachineDoor;
 // (tests/support/machine_door.h), for the benchmarks, the fuzzer and the
 // tests that set the surface up directly.
 //
-// Runs: Reset_Click starts a new run by bumping RunGeneration. Every yield is
-// followed by a look at the generation; a loop that sees it change returns at
-// once, so an abandoned run executes nothing more and its waits store nothing.
-// Runs are entered only from RunDriver, called from the top of the event loop,
-// so the native stack never grows with resets.
+// Runs and waits: vm/run_control.cpp states their rules and keeps their
+// bookkeeping.
 class Machine {
   public:
     // vm/machine.cpp
@@ -57,7 +55,7 @@ class Machine {
     void Reset_Click();
     void OpenRom(const std::string& path); // load a chosen file (none: empty) then reset
 
-    // vm/machine.cpp
+    // vm/run_control.cpp
     void EndAllRuns(); // Exit: nothing that runs or waits ever continues
     // The run driver: runs whatever run was asked for until none is wanted.
     void RunDriver();
@@ -98,10 +96,19 @@ class Machine {
         return static_cast<std::uint32_t>(State.Nibble2 << 8 | State.Nibble3 << 4 | State.Nibble4);
     }
 
-    // vm/machine.cpp
+    // vm/run_control.cpp
+    // The status label while FX0A or a remap button waits for a key.
+    static const std::string WaitingText;
+    void startNewRun(); // Reset's: abandon the current run and ask for one
     // Stop the run at a bad access: nothing of it continues, and the driver
     // reports the message once the run has unwound.
     void stopRun(const std::string& what);
+    void beginKeyWait();
+    void endKeyWait(bool completed);         // completed: the wait got its key in a current run
+    bool beginRemapWait(std::size_t button); // true: entered while no run was active
+    void endRemapWait(std::size_t button, bool idle);
+
+    // vm/machine.cpp
     void stopRunAtAddress(std::uint64_t address); // the current instruction went outside Memory
     std::string instructionName() const;
 
@@ -157,11 +164,6 @@ class Machine {
     void drawscreen();
 
     // input/keypad.cpp
-    // The status label while FX0A or a remap button waits for a key. A wait
-    // that ends empties it only when no other wait goes on beneath it.
-    static const std::string WaitingText;
-    void beginKeyWait();
-    void endKeyWait(bool completed);
     void SkipIfKeyPressed();
     void SkipIfKeyNotPressed();
     void WaitForKeyPress();
@@ -175,7 +177,7 @@ class Machine {
     int SpriteBit = 0;
     int SpriteX = 0;
     int SpriteY = 0;
-    // Runs and waits.
+    // Runs and waits: written in vm/run_control.cpp only.
     std::uint64_t runGeneration_ = 0;
     std::uint64_t handlerRun_ = 0; // the generation of the run now executing
     bool runWanted_ = false;

@@ -15,12 +15,10 @@ void Machine::Reset_Click() {
 
     // A new run: whatever ran or waited before never continues, no tone of it
     // goes on sounding, and no wait of it keeps the label.
-    ++runGeneration_;
-    runWanted_ = true;
     lastFault_.clear();
     host_.stopTone();
     host_.setStatusText("");
-    if (driverDepth_ == 0) host_.requestRun();
+    startNewRun();
 }
 
 void Machine::OpenRom(const std::string& path) {
