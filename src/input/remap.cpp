@@ -8,6 +8,9 @@ namespace kestrel {
 // nothing bound.
 void Machine::Command1_Click(int Index) {
     if (Index < 0 || Index >= KeypadKeys) return;
+    // Waits of an abandoned run are still unwinding beneath this click (a
+    // Reset came in the same yield): a wait here would stack on theirs.
+    if (abandonedKeyWaits()) return;
     const auto button = static_cast<std::size_t>(Index);
     const std::uint64_t generation = runGeneration_;
     State.LastKeyCode = 0;

@@ -104,7 +104,8 @@ class Machine {
     // reports the message once the run has unwound.
     void stopRun(const std::string& what);
     void beginKeyWait();
-    void endKeyWait(bool completed);         // completed: the wait got its key in a current run
+    void endKeyWait(bool completed); // completed: the wait got its key in a current run
+    bool abandonedKeyWaits() const;  // some key wait on the stack belongs to an abandoned run
     bool beginRemapWait(std::size_t button); // true: entered while no run was active
     void endRemapWait(std::size_t button, bool idle);
 
@@ -183,10 +184,10 @@ class Machine {
     bool runWanted_ = false;
     int driverDepth_ = 0;
     int idleWaits_ = 0; // remap waits entered while no run was active
-    // FX0A and remap waits of the run keyWaitsRun_ now on the stack; waits
-    // of abandoned runs beneath them no longer count.
+    // FX0A and remap waits now on the stack, of any run, and the generation
+    // of the oldest of them.
     int keyWaits_ = 0;
-    std::uint64_t keyWaitsRun_ = 0;
+    std::uint64_t oldestKeyWaitRun_ = 0;
     // The generation in which each remap button's wait began, while it waits.
     std::array<std::optional<std::uint64_t>, KeypadKeys> buttonWaits_{};
     // Faults.

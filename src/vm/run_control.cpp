@@ -16,8 +16,15 @@ namespace kestrel {
 //   wait of the current run that ends keeps the label only while another
 //   wait of its run goes on beneath it; a wait that a new run abandoned
 //   stores nothing and leaves the label to the new run, which emptied it.
+// - Waits are counted on the stack, FX0A and remap alike, with the
+//   generation of the oldest. While a wait of an abandoned run is still on
+//   the stack a click does nothing, so Reset-and-click pairs served in one
+//   yield cannot pile waits on each other; the same button clicked again in
+//   its wait's run shares that wait.
 // - What unwinds: an abandoned run's loop, handler and waits, up to the
-//   driver, which reports a fault that stopped the run once it is gone.
+//   driver, which reports a fault that stopped the run once it is gone. The
+//   last remap wait entered while idle posts the driver as it unwinds, if a
+//   run is wanted; the driver never posts itself.
 
 // Made once: the text is too long to live inside a string object, and a wait
 // for a key must not allocate each time it begins.
@@ -45,12 +52,9 @@ void Machine::RunDriver() {
     // The active driver sees the abandoned run unwind and starts the new one.
     if (driverDepth_ > 0) return;
     // A remap wait entered while idle is still on the stack beneath us; a run
-    // started here would live inside that button's handler. Come back once
-    // it has unwound.
-    if (idleWaits_ > 0) {
-        if (runWanted_) host_.requestRun();
-        return;
-    }
+    // started here would live inside that button's handler. The last such
+    // wait posts the driver as it unwinds.
+    if (idleWaits_ > 0) return;
     ++driverDepth_;
     while (runWanted_) {
         runWanted_ = false;
@@ -66,18 +70,20 @@ void Machine::RunDriver() {
 }
 
 void Machine::beginKeyWait() {
-    if (keyWaitsRun_ != runGeneration_) {
-        keyWaitsRun_ = runGeneration_;
-        keyWaits_ = 0;
-    }
+    if (keyWaits_ == 0) oldestKeyWaitRun_ = runGeneration_;
     ++keyWaits_;
     host_.setStatusText(WaitingText);
 }
 
 void Machine::endKeyWait(bool completed) {
-    if (!completed) return;
     --keyWaits_;
-    host_.setStatusText(keyWaits_ > 0 ? WaitingText : std::string());
+    if (!completed) return;
+    const bool runStillWaits = keyWaits_ > 0 && oldestKeyWaitRun_ == runGeneration_;
+    host_.setStatusText(runStillWaits ? WaitingText : std::string());
+}
+
+bool Machine::abandonedKeyWaits() const {
+    return keyWaits_ > 0 && oldestKeyWaitRun_ != runGeneration_;
 }
 
 // A wait entered while no run is active sits beneath any run the driver
@@ -92,7 +98,9 @@ bool Machine::beginRemapWait(std::size_t button) {
 
 void Machine::endRemapWait(std::size_t button, bool idle) {
     buttonWaits_[button].reset();
-    if (idle) --idleWaits_;
+    if (!idle) return;
+    --idleWaits_;
+    if (idleWaits_ == 0 && runWanted_) host_.requestRun();
 }
 
 } // namespace kestrel
