@@ -1,5 +1,6 @@
 // The core's costs: one instruction, one sprite, one pass of the run loop.
 
+#include "support/machine_door.h"
 #include "support/program_bytes.h"
 #include "support/silent_host.h"
 #include "vm/machine.h"
@@ -54,6 +55,7 @@ const std::vector<std::uint16_t> MixedProgram = {
     0x00EE,                                                 // 242 return
 };
 
+using testing::MachineDoor;
 using testing::PlaceWords;
 using testing::SilentHost;
 
@@ -202,7 +204,7 @@ bool referenceAgrees(std::string& why) {
     constexpr int Steps = 100000;
     insideRun(host, machine, [&] {
         for (int k = 0; k < Steps; ++k)
-            machine.Interpret();
+            MachineDoor::Interpret(machine);
     });
     for (int k = 0; k < Steps; ++k)
         referenceStep(ref);
@@ -233,7 +235,7 @@ void BM_CoreMixedProgram(benchmark::State& state) {
     PlaceWords(machine.State.Memory, MixedProgram);
     insideRun(host, machine, [&] {
         for (auto _ : state)
-            machine.Interpret();
+            MachineDoor::Interpret(machine);
     });
     if (!machine.LastFault().empty()) state.SkipWithError(machine.LastFault().c_str());
     state.SetItemsProcessed(state.iterations());
@@ -278,7 +280,7 @@ void BM_CoreAgainstReference(benchmark::State& state) {
             const auto t0 = std::chrono::steady_clock::now();
             for (int k = 0; k < Block; ++k) {
                 if (coreFirst)
-                    machine.Interpret();
+                    MachineDoor::Interpret(machine);
                 else
                     referenceStep(ref);
             }
@@ -287,7 +289,7 @@ void BM_CoreAgainstReference(benchmark::State& state) {
                 if (coreFirst)
                     referenceStep(ref);
                 else
-                    machine.Interpret();
+                    MachineDoor::Interpret(machine);
             }
             const auto t2 = std::chrono::steady_clock::now();
             const double first = std::chrono::duration<double, std::nano>(t1 - t0).count() / Block;
@@ -338,13 +340,13 @@ template <bool Lit> void BM_SpriteAll120Bits(benchmark::State& state) {
     int collided = 0;
     for (auto _ : state) {
         // Lit: light the 8 x 15 block first, untimed; the timed draw erases it.
-        if (Lit) machine.DrawSprite();
+        if (Lit) MachineDoor::DrawSprite(machine);
         const auto start = std::chrono::steady_clock::now();
-        machine.DrawSprite();
+        MachineDoor::DrawSprite(machine);
         const auto end = std::chrono::steady_clock::now();
         collided += machine.State.V[15];
         // Clear: the timed draw lit the block; erase it again, untimed.
-        if (!Lit) machine.DrawSprite();
+        if (!Lit) MachineDoor::DrawSprite(machine);
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
     // Every timed draw on a lit screen collides; none on a clear one does.
@@ -362,8 +364,8 @@ void BM_SpriteAll120BitsClearThenLit(benchmark::State& state) {
     Machine machine(host);
     prepareFullSprite(machine);
     for (auto _ : state) {
-        machine.DrawSprite(); // on a clear screen: lights all 120 blocks
-        machine.DrawSprite(); // on them, lit: erases them, VF = 1
+        MachineDoor::DrawSprite(machine); // on a clear screen: lights all 120 blocks
+        MachineDoor::DrawSprite(machine); // on them, lit: erases them, VF = 1
     }
     if (machine.State.V[15] != 1) state.SkipWithError("the second draw did not collide");
     state.SetItemsProcessed(state.iterations() * 2);

@@ -5,6 +5,7 @@
 // does not).
 
 #include "fuzz_input.h"
+#include "support/machine_door.h"
 #include "support/silent_host.h"
 #include "vm/machine.h"
 
@@ -25,6 +26,7 @@ namespace {
 using namespace kestrel;
 using fuzz::Event;
 using fuzz::EventKind;
+using testing::MachineDoor;
 
 // Each input stops after this many yields: a few hundred instructions.
 constexpr std::uint64_t YieldBudget = 30000;
@@ -135,7 +137,8 @@ class FuzzHost : public testing::SilentHost {
         if (s.KeyPressed < 0 || s.KeyPressed > KeypadKeys) Fail("KeyPressed", s.KeyPressed);
         if ((s.Nibble1 | s.Nibble2 | s.Nibble3 | s.Nibble4) > 15) Fail("a nibble above 15");
         if (s.KeyMap[0] != 0) Fail("KeyMap entry 0 written", s.KeyMap[0]);
-        if (machine->SpriteBit < 0 || machine->SpriteBit > 7) Fail("SpriteBit", machine->SpriteBit);
+        const int spriteBit = MachineDoor::SpriteBit(*machine);
+        if (spriteBit < 0 || spriteBit > 7) Fail("SpriteBit", spriteBit);
         std::uint8_t paused = 0;
         std::memcpy(&paused, &s.Paused, 1);
         if (paused > 1) Fail("Paused is not a bool", paused);
@@ -276,7 +279,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Machine machine(host);
     host.machine = &machine;
     machine.LoadDefaultKeyMap();
-    machine.Random.Seed(0);
+    machine.SeedRandom(0);
     MachineState& s = machine.State;
 
     for (auto& v : s.V)

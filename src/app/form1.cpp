@@ -78,7 +78,7 @@ void Form1::buildControls() {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     // Wider than the client area; its right-hand 12 pixels are cut off.
-    picture_ = new PictureBox(machine_.Surface, client);
+    picture_ = new PictureBox(machine_.Surface(), client);
     picture_->setObjectName(QStringLiteral("Picture1"));
     picture_->setGeometry(0, 0, PictureWidth, PictureHeight);
     picture_->setFocusPolicy(Qt::StrongFocus);
@@ -139,7 +139,7 @@ void Form1::buildMenus() {
 void Form1::Form_Load() {
     machine_.LoadDefaultKeyMap();
     keyPreview_ = std::make_unique<KeyPreview>(*this, machine_);
-    machine_.Random.SeedFromClock();
+    machine_.SeedRandomFromClock();
     timer1_.start();
 }
 

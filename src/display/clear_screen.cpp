@@ -4,7 +4,7 @@ namespace kestrel {
 
 // 00E0. Its opening yield is made by Interpret; VF and the rest stay as they were.
 void Machine::ClearScreen() {
-    Surface.ClearSurface();
+    surface_.ClearSurface();
     host_.surfaceChanged();
 }
 

@@ -37,11 +37,11 @@ void Machine::DrawSprite() {
 void Machine::drawscreen() {
     const int x = SpriteX + 1 + BlockSize * SpriteBit;
     const int y = SpriteY + BlockSize * SpriteRow;
-    if (Surface.ReadPixel(x, y) == LitColour) {
+    if (surface_.ReadPixel(x, y) == LitColour) {
         VF() = 1;
-        Surface.FillRect(x, y, x + BlockSize - 1, y + BlockSize - 1, DarkColour);
+        surface_.FillRect(x, y, x + BlockSize - 1, y + BlockSize - 1, DarkColour);
     } else {
-        Surface.FillRect(x, y, x + BlockSize - 1, y + BlockSize - 1, LitColour);
+        surface_.FillRect(x, y, x + BlockSize - 1, y + BlockSize - 1, LitColour);
     }
 }
 

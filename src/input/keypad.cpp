@@ -2,27 +2,6 @@
 
 namespace kestrel {
 
-// Made once: the text is too long to live inside a string object, and a wait
-// for a key must not allocate each time it begins.
-const std::string Machine::WaitingText = "Waiting for key...";
-
-void Machine::beginKeyWait() {
-    if (keyWaitsRun_ != runGeneration_) {
-        keyWaitsRun_ = runGeneration_;
-        keyWaits_ = 0;
-    }
-    ++keyWaits_;
-    host_.setStatusText(WaitingText);
-}
-
-// An abandoned wait leaves the label to the new run, which emptied it; a wait
-// that ends keeps the text only while another wait of its run goes on.
-void Machine::endKeyWait(bool completed) {
-    if (!completed) return;
-    --keyWaits_;
-    host_.setStatusText(keyWaits_ > 0 ? WaitingText : std::string());
-}
-
 // VX is compared with the keypad key number as it stands: 0 asks whether no
 // key is held, and 17 or more never matches.
 void Machine::SkipIfKeyPressed() {

@@ -8,6 +8,9 @@ namespace kestrel {
 // nothing bound.
 void Machine::Command1_Click(int Index) {
     if (Index < 0 || Index >= KeypadKeys) return;
+    // Waits of an abandoned run are still unwinding beneath this click (a
+    // Reset came in the same yield): a wait here would stack on theirs.
+    if (abandonedKeyWaits()) return;
     const auto button = static_cast<std::size_t>(Index);
     const std::uint64_t generation = runGeneration_;
     State.LastKeyCode = 0;
@@ -18,12 +21,7 @@ void Machine::Command1_Click(int Index) {
         host_.setStatusText(WaitingText);
         return;
     }
-    // A wait entered while no run is active sits beneath any run the driver
-    // would start; the driver waits for it to unwind.
-    const bool idle = driverDepth_ == 0;
-    if (idle) ++idleWaits_;
-    buttonWaits_[button] = generation;
-    beginKeyWait();
+    const bool idle = beginRemapWait(button);
     bool keyArrived = true;
     while (State.LastKeyCode == 0) {
         if (!idleYieldFor(generation)) {
@@ -31,8 +29,7 @@ void Machine::Command1_Click(int Index) {
             break;
         }
     }
-    buttonWaits_[button].reset();
-    if (idle) --idleWaits_;
+    endRemapWait(button, idle);
     if (!keyArrived) return endKeyWait(false);
     State.KeyMap[button + 1] = static_cast<std::uint8_t>(State.LastKeyCode);
     host_.setButtonCaption(Index, KeyCaption(State.LastKeyCode));

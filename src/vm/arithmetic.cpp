@@ -66,7 +66,7 @@ void Machine::ShiftRegLeft() {
 
 // Exactly one draw of u in [0, 1); r is the integer part of 256 u.
 void Machine::CreateRandomNumber() {
-    const int r = static_cast<int>(256.0 * Random.NextUniform());
+    const int r = static_cast<int>(256.0 * random_.NextUniform());
     VX() = static_cast<std::uint8_t>(NN() & r);
 }
 

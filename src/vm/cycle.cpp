@@ -23,8 +23,7 @@ void Machine::start_cpu() {
 
 namespace {
 
-// Kept out of line so that the fetch itself stays small enough to inline.
-[[gnu::cold, gnu::noinline]] std::string fetchOutsideMemory(std::uint32_t pc) {
+std::string fetchOutsideMemory(std::uint32_t pc) {
     const std::uint64_t outside = pc > LastAddress ? pc : pc + 1;
     return "The instruction fetch at address " + std::to_string(pc) + " would read address " +
            std::to_string(outside) + ", outside memory (0..8192).";
@@ -32,14 +31,12 @@ namespace {
 
 } // namespace
 
+// Reads the instruction at the program counter into the four nibbles and
+// moves the counter past it.
 bool Machine::getopcode() {
     const std::uint32_t pc = State.ProgramCounter;
-    if (pc > LastAddress - 1) [[unlikely]] {
-        // Out of line, string and all, so the fetch needs no stack frame.
-        [ this, pc ]() __attribute__((cold, noinline)) {
-            stopRun(fetchOutsideMemory(pc));
-        }
-        ();
+    if (pc > LastAddress - 1) {
+        stopRun(fetchOutsideMemory(pc));
         return false;
     }
     const std::uint8_t b1 = State.Memory[pc];
@@ -62,16 +59,11 @@ inline void Machine::dispatch(Handler handler) {
 // Only the nibbles of the instruction table are examined; an instruction that
 // matches no row is passed over without a yield or a message.
 void Machine::Interpret() {
-    const std::uint32_t pc = State.ProgramCounter;
-    instructionAddress_ = pc;
+    instructionAddress_ = State.ProgramCounter;
     if (!getopcode()) return;
-    // Decide from the instruction bytes rather than reading the nibbles back
-    // straight after storing them, which stalls the load on the store.
-    const std::uint8_t b1 = State.Memory[pc];
-    const std::uint8_t b2 = State.Memory[pc + 1];
-    const std::uint8_t n3 = b2 >> 4;
-    const std::uint8_t n4 = b2 & 0x0F;
-    switch (b1 >> 4) {
+    const std::uint8_t n3 = State.Nibble3;
+    const std::uint8_t n4 = State.Nibble4;
+    switch (State.Nibble1) {
     case 0x0:
         if (n3 == 0xE && n4 == 0x0) return dispatch(&Machine::ClearScreen);
         if (n3 == 0xE && n4 == 0xE) return dispatch(&Machine::ReturnFromSub);

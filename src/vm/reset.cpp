@@ -8,19 +8,17 @@ namespace kestrel {
 // the previous run left them. It does not enter the run loop itself: it asks
 // for a run, which the driver starts from the top of the event loop.
 void Machine::Reset_Click() {
-    Surface.ClearSurface(); // no yield here, unlike 00E0
+    surface_.ClearSurface(); // no yield here, unlike 00E0
     host_.surfaceChanged();
     State.ProgramCounter = ProgramStart;
     std::copy(Font.begin(), Font.end(), State.Memory.begin() + FontBase);
 
     // A new run: whatever ran or waited before never continues, no tone of it
     // goes on sounding, and no wait of it keeps the label.
-    ++runGeneration_;
-    runWanted_ = true;
     lastFault_.clear();
     host_.stopTone();
     host_.setStatusText("");
-    if (driverDepth_ == 0) host_.requestRun();
+    startNewRun();
 }
 
 void Machine::OpenRom(const std::string& path) {

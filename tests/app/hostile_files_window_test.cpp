@@ -303,10 +303,10 @@ class HostileFilesWindowTest : public QObject {
         QCOMPARE(static_cast<int>(machine.State.Memory[512]), 0x6A);
         QCOMPARE(machine.State.ProgramCounter, std::uint32_t{522});
         // Row 60 at screen (10, 5): pixels 11 and 12 lit, 10 and 13 dark.
-        QCOMPARE(machine.Surface.ReadPixel(4 * 10 + 1, 20), DarkColour);
-        QCOMPARE(machine.Surface.ReadPixel(4 * 11 + 1, 20), LitColour);
-        QCOMPARE(machine.Surface.ReadPixel(4 * 12 + 1, 20), LitColour);
-        QCOMPARE(machine.Surface.ReadPixel(4 * 13 + 1, 20), DarkColour);
+        QCOMPARE(machine.Surface().ReadPixel(4 * 10 + 1, 20), DarkColour);
+        QCOMPARE(machine.Surface().ReadPixel(4 * 11 + 1, 20), LitColour);
+        QCOMPARE(machine.Surface().ReadPixel(4 * 12 + 1, 20), LitColour);
+        QCOMPARE(machine.Surface().ReadPixel(4 * 13 + 1, 20), DarkColour);
         QCOMPARE(paintedPixel(renderPicture(form), 4 * 11 + 1, 20), QRgb{0x00FF00});
     }
 };

@@ -4,6 +4,7 @@
 
 #include "app_test_support.h"
 #include "no_settings.h"
+#include "support/machine_door.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -121,7 +122,7 @@ class OpenRomTest : public QObject {
         for (int y = 0; y < ScreenSurface::Height; ++y)
             for (int x = 0; x < ScreenSurface::Width; ++x)
                 QCOMPARE(static_cast<std::int32_t>(paintedPixel(shown, x, y)),
-                         form.machine().Surface.ReadPixel(x, y));
+                         form.machine().Surface().ReadPixel(x, y));
 
         // Hidden and shown again, the picture is the same.
         form.hide();
@@ -137,13 +138,13 @@ class OpenRomTest : public QObject {
         Machine& machine = form.machine();
         placeProgram(machine, {0x6005, 0x1202}); // V0 := 5, then stay
         machine.State.ProgramCounter = 0x300;
-        machine.Surface.FillRect(100, 100, 103, 103, LitColour);
+        testing::MachineDoor::Surface(machine).FillRect(100, 100, 103, 103, LitColour);
         bool nonNative = false;
         answerDialog(QString(), &nonNative);
         action(form, "OpenROM")->trigger();
         QVERIFY(nonNative);
         // The reset happened at once: screen cleared, counter back at 512.
-        QCOMPARE(machine.Surface.ReadPixel(100, 100), DarkColour);
+        QCOMPARE(machine.Surface().ReadPixel(100, 100), DarkColour);
         QCOMPARE(machine.State.ProgramCounter, ProgramStart);
         QVERIFY(runFor(form, 200));
         QCOMPARE(static_cast<int>(machine.State.V[0]), 5);
@@ -162,7 +163,7 @@ class OpenRomTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         Machine& machine = form.machine();
         machine.State.ProgramCounter = 0x300;
-        machine.Surface.FillRect(100, 100, 103, 103, LitColour);
+        testing::MachineDoor::Surface(machine).FillRect(100, 100, 103, 103, LitColour);
         QString reported;
         answerDialog(tooLong);
         // The box comes after the dialog has closed.
@@ -175,7 +176,7 @@ class OpenRomTest : public QObject {
         action(form, "OpenROM")->trigger();
         QVERIFY2(reported.contains(QStringLiteral("too-long.ch8")), qPrintable(reported));
         QCOMPARE(machine.State.ProgramCounter, std::uint32_t{0x300});
-        QCOMPARE(machine.Surface.ReadPixel(100, 100), LitColour);
+        QCOMPARE(machine.Surface().ReadPixel(100, 100), LitColour);
         QCOMPARE(static_cast<int>(machine.State.Memory[512]), 0);
         QTest::qWait(50);
         QVERIFY(!machine.RunActive());
@@ -195,9 +196,9 @@ class OpenRomTest : public QObject {
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&form, &drop);
         QVERIFY(runFor(form, 200));
-        QCOMPARE(form.machine().Surface.ReadPixel(5, 0), LitColour);
-        QCOMPARE(form.machine().Surface.ReadPixel(1, 0), DarkColour);
-        QCOMPARE(form.machine().Surface.ReadPixel(1, 4), LitColour);
+        QCOMPARE(form.machine().Surface().ReadPixel(5, 0), LitColour);
+        QCOMPARE(form.machine().Surface().ReadPixel(1, 0), DarkColour);
+        QCOMPARE(form.machine().Surface().ReadPixel(1, 4), LitColour);
 
         // Text is not a file: refused at the door.
         QMimeData text;

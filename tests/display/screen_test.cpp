@@ -1,4 +1,5 @@
 #include "support/golden_screen.h"
+#include "support/machine_door.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ class Sprites : public ::testing::Test {
     bool blockIs(int cx, int cy, std::int32_t colour) {
         for (int y = 4 * cy; y < 4 * cy + 4; ++y)
             for (int x = 4 * cx + 1; x < 4 * cx + 5; ++x)
-                if (r.machine.Surface.ReadPixel(x, y) != colour) return false;
+                if (r.machine.Surface().ReadPixel(x, y) != colour) return false;
         return true;
     }
 };
@@ -61,9 +62,9 @@ TEST_F(Sprites, OneBitPaintsItsFourByFourBlockThenErasesItWithACollision) {
     s.V[0] = 0;
     r.execute({0xD001});
     EXPECT_TRUE(blockIs(0, 0, LitColour));
-    EXPECT_EQ(r.machine.Surface.ReadPixel(0, 0), DarkColour); // column 0 is never painted
-    EXPECT_EQ(r.machine.Surface.ReadPixel(5, 0), DarkColour);
-    EXPECT_EQ(r.machine.Surface.ReadPixel(1, 4), DarkColour);
+    EXPECT_EQ(r.machine.Surface().ReadPixel(0, 0), DarkColour); // column 0 is never painted
+    EXPECT_EQ(r.machine.Surface().ReadPixel(5, 0), DarkColour);
+    EXPECT_EQ(r.machine.Surface().ReadPixel(1, 4), DarkColour);
     EXPECT_EQ(s.V[15], 0);
 
     r.execute({0xD001, 0xD001});
@@ -77,9 +78,9 @@ TEST_F(Sprites, DigitZeroAtTenFiveHasItsFirstBlockAtDevice45And20) {
     s.V[2] = 5;
     r.execute({0xF029, 0xD125});
     // Row 0 is .##., so the first block painted is screen pixel (11, 5).
-    EXPECT_EQ(r.machine.Surface.ReadPixel(41, 20), DarkColour);
-    EXPECT_EQ(r.machine.Surface.ReadPixel(45, 20), LitColour);
-    EXPECT_EQ(r.machine.Surface.ReadPixel(44, 20), DarkColour);
+    EXPECT_EQ(r.machine.Surface().ReadPixel(41, 20), DarkColour);
+    EXPECT_EQ(r.machine.Surface().ReadPixel(45, 20), LitColour);
+    EXPECT_EQ(r.machine.Surface().ReadPixel(44, 20), DarkColour);
     EXPECT_TRUE(r.lit(11, 5) && r.lit(12, 5) && !r.lit(10, 5) && !r.lit(13, 5));
     EXPECT_TRUE(r.lit(10, 6) && r.lit(13, 6) && !r.lit(11, 6));
     EXPECT_EQ(s.V[15], 0);
@@ -95,9 +96,11 @@ TEST_F(Sprites, CollisionIsReadFromTheBlocksTopLeftPixelOnly) {
     sprite({0xE0});
     s.V[0] = 0;
     r.host.at(1, [&] { // the opening yield of 6100, before the sprite
-        r.machine.Surface.FillRect(1, 0, 1, 0, LitColour); // (0,0): top-left pixel only
-        r.machine.Surface.FillRect(6, 0, 8, 3, LitColour); // (1,0): all but its top-left
-        r.machine.Surface.FillRect(9, 0, 9, 0, 0xFF0000);  // (2,0): red
+        MachineDoor::Surface(r.machine).FillRect(1, 0, 1, 0,
+                                                 LitColour); // (0,0): top-left pixel only
+        MachineDoor::Surface(r.machine).FillRect(6, 0, 8, 3,
+                                                 LitColour); // (1,0): all but its top-left
+        MachineDoor::Surface(r.machine).FillRect(9, 0, 9, 0, 0xFF0000); // (2,0): red
     });
     r.load({0x6100, 0xD001, 0x1204});
     r.resetAndRunPasses(3);
@@ -110,7 +113,7 @@ TEST_F(Sprites, CollisionIsReadFromTheBlocksTopLeftPixelOnly) {
 TEST_F(Sprites, ABlockLitOnlyAwayFromItsCornerDoesNotCollide) {
     sprite({0x80});
     s.V[0] = 0;
-    r.host.at(1, [&] { r.machine.Surface.FillRect(2, 0, 4, 3, LitColour); });
+    r.host.at(1, [&] { MachineDoor::Surface(r.machine).FillRect(2, 0, 4, 3, LitColour); });
     r.load({0x6100, 0xD001, 0x1204});
     r.resetAndRunPasses(3);
     EXPECT_EQ(s.V[15], 0);
@@ -154,7 +157,7 @@ TEST_F(Sprites, NothingWrapsAtTheRightOrBottomEdge) {
     EXPECT_TRUE(MatchesGoldenScreen(r.screen(), "no_wrap"));
     EXPECT_EQ(s.V[15], 0);
     // The last column of the surface belongs to screen column 63 and is read back.
-    EXPECT_EQ(r.machine.Surface.ReadPixel(256, 4 * 30), LitColour);
+    EXPECT_EQ(r.machine.Surface().ReadPixel(256, 4 * 30), LitColour);
 }
 
 TEST_F(Sprites, ASpriteWhollyBeyondTheSurfaceDrawsNothingAndNeverCollides) {
@@ -226,7 +229,7 @@ TEST_F(Sprites, ClearScreenDarkensEveryPixelAndKeepsTheFlag) {
     r.execute({0xD111, 0x6F07, 0x00E0});
     for (int y = 0; y < ScreenSurface::Height; ++y)
         for (int x = 0; x < ScreenSurface::Width; ++x)
-            ASSERT_EQ(r.machine.Surface.ReadPixel(x, y), DarkColour);
+            ASSERT_EQ(r.machine.Surface().ReadPixel(x, y), DarkColour);
     EXPECT_EQ(s.V[15], 7);
 }
 

@@ -127,18 +127,88 @@ TEST_F(Remap, RepeatedClicksOnAWaitingButtonShareItsWait) {
     EXPECT_EQ(r.host.statusHistory.back(), "");
 }
 
-// A wait that a Reset abandoned does not count: the click after it waits
-// anew, for the new run, and binds.
-TEST_F(Remap, AClickAfterAResetWaitsAnewOnTheSameButton) {
+// A click served in the same yield as the Reset that abandoned the button's
+// wait does nothing; once that wait has unwound, a click waits anew and binds.
+TEST_F(Remap, AClickAfterAResetWaitsAnewOnceTheOldWaitHasUnwound) {
+    // A click that waited would wait for ever here: end it, and fail.
+    r.host.everyYield = [&] {
+        if (r.host.yields > 100) r.machine.Form_KeyDown(65);
+    };
+    const std::uint8_t bound = s.KeyMap[3];
     r.host.at(10, [&] {
         r.machine.Reset_Click();
         r.machine.Command1_Click(2);
+        EXPECT_EQ(r.host.statusText, "");
     });
+    r.machine.Command1_Click(2);
+    EXPECT_EQ(r.host.yields, 10u);
+    EXPECT_EQ(s.KeyMap[3], bound);
+    EXPECT_TRUE(r.host.captions.empty());
+    EXPECT_EQ(r.host.statusText, "");
+
     r.host.at(20, [&] { r.machine.Form_KeyDown(71); });
     r.machine.Command1_Click(2);
     EXPECT_EQ(s.KeyMap[3], 71);
     EXPECT_EQ(r.host.captions[2], "G");
     EXPECT_EQ(r.host.statusText, "");
+}
+
+struct Nesting {
+    int deepestYield;
+    std::uint64_t driverCalls;
+    int resets;
+    std::string label;
+    bool ranARun; // some pair was served inside a run
+};
+
+// Every yield serves a Reset and a click on one button, on a host that serves
+// its posted calls as the toolkit does, until `pairs` are served; then Exit.
+Nesting resetAndClickInEveryYield(bool startWithARun, int pairs) {
+    PostingHost host;
+    Machine machine(host);
+    host.driver = [&] { machine.RunDriver(); };
+    machine.LoadDefaultKeyMap();
+    Nesting n{0, 0, 0, "", false};
+    host.everyYield = [&] {
+        if (n.resets == pairs) return machine.EndAllRuns();
+        n.ranARun = n.ranARun || machine.RunActive();
+        machine.Reset_Click();
+        ++n.resets;
+        machine.Command1_Click(6);
+    };
+    if (startWithARun) {
+        machine.Reset_Click(); // empty memory: a run that only yields
+        ++n.resets;
+        ++pairs;
+    } else {
+        machine.Command1_Click(6); // a wait entered while no run is active
+    }
+    host.serveTopLevel();
+    n.deepestYield = host.deepestYield;
+    n.driverCalls = host.driverCalls;
+    n.label = host.statusText;
+    ::testing::Test::RecordProperty("deepestYield", n.deepestYield);
+    ::testing::Test::RecordProperty("driverCalls", std::to_string(n.driverCalls));
+    return n;
+}
+
+// The first pair falls inside the wait of an idle click, and the driver that
+// the wait posts as it unwinds starts the run; the rest are served in runs.
+// An odd count makes the last pair, like the first, fall inside a wait.
+TEST(RemapNesting, ResetsAndClicksInOneYieldStayShallowWithNoRunActive) {
+    const Nesting n = resetAndClickInEveryYield(false, 2001);
+    EXPECT_LE(n.deepestYield, 3);
+    EXPECT_LE(n.driverCalls, 2u * n.resets);
+    EXPECT_EQ(n.label, "");
+    EXPECT_TRUE(n.ranARun);
+}
+
+TEST(RemapNesting, ResetsAndClicksInOneYieldStayShallowWithARunActive) {
+    const Nesting n = resetAndClickInEveryYield(true, 2000);
+    EXPECT_LE(n.deepestYield, 3);
+    EXPECT_LE(n.driverCalls, 2u * n.resets);
+    EXPECT_EQ(n.label, "");
+    EXPECT_TRUE(n.ranARun);
 }
 
 // Remaps clicked inside a running program: the run loop stands still.
@@ -215,7 +285,7 @@ TEST_F(Remap, AResetInsideAnIdleWaitRunsOnlyAfterTheWaitUnwinds) {
     r.machine.Command1_Click(3);
     EXPECT_EQ(yieldsInsideDriver, 0u);
     EXPECT_FALSE(activeInside);
-    EXPECT_EQ(r.host.runRequests, 2); // asked again
+    EXPECT_EQ(r.host.runRequests, 2); // asked again as the wait unwound
     EXPECT_EQ(s.V[1], 0);
     EXPECT_EQ(s.KeyMap[4], key::NumPad4); // the reset ended the wait: nothing bound
     EXPECT_EQ(r.host.yields, 10u);

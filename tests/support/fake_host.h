@@ -3,6 +3,7 @@
 #include "support/passes.h"
 #include "support/silent_host.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -94,6 +95,47 @@ class FakeHost : public SilentHost {
     }
 
     std::multimap<std::uint64_t, std::function<void()>> script;
+};
+
+// A FakeHost whose yields also serve the calls posted to it, as the toolkit's
+// do. Only the run driver is ever posted: requestRun posts `driver`, a yield
+// serves the calls posted before it began, then its events, and
+// serveTopLevel() stands for the top of the event loop.
+class PostingHost : public FakeHost {
+  public:
+    void yield() override { enter(false); }
+    void idleYield() override { enter(true); }
+    void requestRun() override {
+        FakeHost::requestRun();
+        ++posted_;
+    }
+    void serveTopLevel() {
+        while (posted_ > 0)
+            servePosted();
+    }
+
+    std::function<void()> driver;
+    int yieldDepth = 0; // yields now on the stack
+    int deepestYield = 0;
+    std::uint64_t driverCalls = 0;
+
+  private:
+    void enter(bool idle) {
+        deepestYield = std::max(deepestYield, ++yieldDepth);
+        servePosted();
+        if (idle)
+            FakeHost::idleYield();
+        else
+            FakeHost::yield();
+        --yieldDepth;
+    }
+    void servePosted() {
+        for (int due = std::exchange(posted_, 0); due > 0; --due) {
+            ++driverCalls;
+            driver();
+        }
+    }
+    int posted_ = 0;
 };
 
 } // namespace kestrel::testing

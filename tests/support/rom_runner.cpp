@@ -37,7 +37,7 @@ std::vector<std::string> RomRunner::screen() const {
 }
 
 bool RomRunner::lit(int cx, int cy) const {
-    return machine.Surface.ReadPixel(4 * cx + 1, 4 * cy) == LitColour;
+    return machine.Surface().ReadPixel(4 * cx + 1, 4 * cy) == LitColour;
 }
 
 } // namespace kestrel::testing

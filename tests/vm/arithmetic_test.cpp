@@ -74,7 +74,7 @@ TEST(Random, MasksASingleDrawAndCoversTheMaskedRange) {
     RomRunner r;
     MachineState& s = r.state();
     // V1 := random AND 00, V2 := random AND 0F, V3 := random AND FF; store V0..V3 at I, I += 4.
-    r.machine.Random.Seed(12345);
+    r.machine.SeedRandom(12345);
     s.V[1] = 0xEE;
     r.load({0xA400, 0x6404, 0xC100, 0xC20F, 0xC3FF, 0xF355, 0xF41E, 0x1204});
     r.resetAndRunPasses(2 + 6 * 500);
@@ -95,7 +95,7 @@ TEST(Random, MasksASingleDrawAndCoversTheMaskedRange) {
 
 TEST(Random, EachCxnnMakesExactlyOneDrawOfTwoHundredFiftySixU) {
     RomRunner r;
-    r.machine.Random.Seed(99);
+    r.machine.SeedRandom(99);
     r.execute({0xC1FF, 0xC2FF, 0xC300});
     RandomSource reference;
     reference.Seed(99);
@@ -109,7 +109,7 @@ TEST(Random, EachCxnnMakesExactlyOneDrawOfTwoHundredFiftySixU) {
 
 TEST(Random, CxffReachesBothEndsOfTheRange) {
     RomRunner r;
-    r.machine.Random.Seed(7);
+    r.machine.SeedRandom(7);
     std::set<int> seen;
     r.host.everyYield = [&] { seen.insert(r.state().V[3]); };
     r.load({0xC3FF, 0x1200});

@@ -1,3 +1,4 @@
+#include "support/machine_door.h"
 #include "support/rom_runner.h"
 #include "support/temp_file.h"
 
@@ -13,7 +14,7 @@ TEST(Reset, WritesTheFontSetsThePcAndClearsTheScreenWithoutAYield) {
     MachineState& s = r.state();
     std::fill(s.Memory.begin() + 4096, s.Memory.begin() + 4176, 0xEE);
     s.ProgramCounter = 0x777;
-    r.machine.Surface.FillRect(0, 0, 256, 127, LitColour);
+    MachineDoor::Surface(r.machine).FillRect(0, 0, 256, 127, LitColour);
     r.machine.Reset_Click();
     EXPECT_EQ(r.host.yields, 0u);
     EXPECT_EQ(r.host.runRequests, 1);
@@ -25,7 +26,7 @@ TEST(Reset, WritesTheFontSetsThePcAndClearsTheScreenWithoutAYield) {
     EXPECT_EQ(s.Memory[4176], 0);
     for (int y = 0; y < ScreenSurface::Height; ++y)
         for (int x = 0; x < ScreenSurface::Width; ++x)
-            ASSERT_EQ(r.machine.Surface.ReadPixel(x, y), DarkColour);
+            ASSERT_EQ(r.machine.Surface().ReadPixel(x, y), DarkColour);
 }
 
 TEST(Reset, LeavesRegistersStackTimersKeysAndTheRestOfMemory) {

@@ -153,7 +153,7 @@ TEST(Soak, ResetsServedInsideRunsKeepMemoryAndStackFlat) {
                     ("kestrel-soak-" + std::to_string(::getpid()) + ".ch8"))
                        .string();
     machine.LoadDefaultKeyMap();
-    machine.Random.Seed(1);
+    machine.SeedRandom(1);
     std::mt19937 rng(7);
     const std::vector<std::uint8_t> first = RandomProgram(rng);
     std::copy(first.begin(), first.end(), machine.State.Memory.begin() + ProgramStart);

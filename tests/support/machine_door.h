@@ -1,0 +1,22 @@
+#pragma once
+
+#include "support/machine_door.h"
+#include "vm/machine.h"
+
+namespace kestrel::testing {
+
+// The one way into the machine's private part, declared a friend in machine.h.
+// Only what the benchmarks, the fuzzer and the tests that set the screen up
+// directly need; everything else goes through the public contract.
+class MachineDoor {
+  public:
+    // The benchmarks time one instruction and one sprite by themselves.
+    static void Interpret(Machine& machine) { machine.Interpret(); }
+    static void DrawSprite(Machine& machine) { machine.DrawSprite(); }
+    // The fuzzer checks the sprite painter's bit index stays within a byte.
+    static int SpriteBit(const Machine& machine) { return machine.SpriteBit; }
+    // Tests paint blocks before a run, as a program that drew them would.
+    static ScreenSurface& Surface(Machine& machine) { return machine.surface_; }
+};
+
+} // namespace kestrel::testing
