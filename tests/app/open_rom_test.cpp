@@ -1,6 +1,6 @@
 // Open ROM through the real (non-native) file dialog, Cancel, a refused
 // file, a dropped file, Pause from the menu, and the picture read back from
-// Picture1's own rendering. The dialog keeps nothing on disk.
+// Picture1 as painted. The dialog keeps nothing on disk and reads nothing back.
 
 #include "app_test_support.h"
 #include "no_settings.h"
@@ -32,10 +32,21 @@ class OpenRomTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    // Where the dialog would keep its settings, with an earlier run's.
+    // Where the dialog would keep its settings, with an earlier run's, and
+    // where it would find an administrator's, with a history of their own.
     QTemporaryDir config_;
+    QTemporaryDir systemConfig_;
     QByteArray plantedSettings_;
     static inline int dialogsShown_ = 0;
+    static inline QStringList plantedHistory_; // folders that exist, as the dialog keeps only those
+    static inline QStringList plantedHistoryShown_;
+
+    // The dialog's settings as it writes them, naming `folder` as its history
+    // and last folder; without the sidebar's width it would ignore the rest.
+    static QByteArray plantedDialogSettings(const QString& folder) {
+        const QByteArray url = QUrl::fromLocalFile(folder).toEncoded();
+        return "[FileDialog]\nhistory=" + url + "\nlastVisited=" + url + "\nsidebarWidth=90\n";
+    }
 
     static QAction* action(Form1& form, const char* name) {
         return form.findChild<QAction*>(QLatin1String(name));
@@ -46,6 +57,8 @@ class OpenRomTest : public QObject {
     static void answerDialog(const QString& fileName, bool* wasNonNative = nullptr) {
         whenModal<QFileDialog>([fileName, wasNonNative](QFileDialog* dialog) {
             ++dialogsShown_;
+            for (const QString& entry : dialog->history())
+                if (plantedHistory_.contains(entry)) plantedHistoryShown_.append(entry);
             if (wasNonNative) *wasNonNative = dialog->testOption(QFileDialog::DontUseNativeDialog);
             if (fileName.isEmpty()) {
                 dialog->reject();
@@ -74,11 +87,17 @@ class OpenRomTest : public QObject {
     // As main() does, before any dialog; every dialog below is checked.
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
-        plantedSettings_ = "[FileDialog]\nhistory=file:///an/earlier/run\n";
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(systemConfig_.path()));
+        plantedHistory_ = {config_.path(), systemConfig_.path()};
+        plantedSettings_ = plantedDialogSettings(config_.path());
         QFile planted(config_.filePath(QStringLiteral("QtProject.conf")));
         QVERIFY(planted.open(QIODevice::WriteOnly));
         planted.write(plantedSettings_);
         planted.close();
+        QFile system(systemConfig_.filePath(QStringLiteral("QtProject.conf")));
+        QVERIFY(system.open(QIODevice::WriteOnly));
+        system.write(plantedDialogSettings(systemConfig_.path()));
+        system.close();
         KeepNoToolkitSettings();
     }
 
@@ -265,6 +284,10 @@ class OpenRomTest : public QObject {
         QFile planted(config_.filePath(QStringLiteral("QtProject.conf")));
         QVERIFY(planted.open(QIODevice::ReadOnly));
         QCOMPARE(planted.readAll(), plantedSettings_);
+        // Nor was anything read, from either scope.
+        QVERIFY2(plantedHistoryShown_.isEmpty(),
+                 qPrintable(QStringLiteral("dialogs showed planted folders: ") +
+                            plantedHistoryShown_.join(QStringLiteral(", "))));
     }
 };
 
