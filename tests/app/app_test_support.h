@@ -4,9 +4,11 @@
 // and modal dialogs found from a timer.
 
 #include "form1.h"
+#include "no_settings.h"
 #include "support/program_bytes.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -98,5 +100,10 @@ inline QImage renderPicture(Form1& form) {
         image = image.scaled(picture(form)->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return image;
 }
+
+// Every window test keeps Qt's settings off the disk as the program does, from
+// the moment the application exists, so that a test run by hand leaves the
+// developer's own file dialog history alone.
+Q_COREAPP_STARTUP_FUNCTION(KeepNoToolkitSettings)
 
 } // namespace kestrel::apptest
