@@ -105,7 +105,8 @@ inline QImage renderPicture(Form1& form) {
                        ->grabWindow(form.winId(), at.x(), at.y(), box->width(), box->height())
                        .toImage();
     if (image.devicePixelRatio() != 1.0)
-        image = image.scaled(box->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        image = image.scaled((QSizeF(image.size()) / image.devicePixelRatio()).toSize(),
+                             Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return image;
 }
 
