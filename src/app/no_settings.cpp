@@ -7,7 +7,9 @@ namespace kestrel {
 void KeepNoToolkitSettings() {
     const QString nowhere = QStringLiteral("/dev/null/kestrel-keeps-no-settings");
     for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
-        QSettings::setPath(format, QSettings::UserScope, nowhere);
+        for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope}) {
+            QSettings::setPath(format, scope, nowhere);
+        }
     }
 }
 

@@ -4,14 +4,17 @@
 // and modal dialogs found from a timer.
 
 #include "form1.h"
+#include "no_settings.h"
 #include "support/program_bytes.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -91,12 +94,44 @@ inline QRgb paintedPixel(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFF;
 }
 
-// Picture1's rendering, 1:1 whatever the screen's pixel ratio.
+// Picture1 as it was last painted into the window, 1:1 whatever the screen's
+// pixel ratio. It is read from the screen (on the offscreen platform, the
+// window's backing store) and not with grab(), which paints afresh and so
+// would hide a repaint that never came.
 inline QImage renderPicture(Form1& form) {
-    QImage image = picture(form)->grab().toImage();
+    PictureBox* box = picture(form);
+    const QPoint at = box->mapTo(&form, QPoint(0, 0));
+    QImage image = box->screen()
+                       ->grabWindow(form.winId(), at.x(), at.y(), box->width(), box->height())
+                       .toImage();
     if (image.devicePixelRatio() != 1.0)
-        image = image.scaled(picture(form)->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        image = image.scaled((QSizeF(image.size()) / image.devicePixelRatio()).toSize(),
+                             Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return image;
 }
+
+// Waits until the window shows the machine's screen surface pixel for pixel;
+// false if it still does not after `timeoutMs`.
+inline bool pictureShowsSurface(Form1& form, int timeoutMs = 2000) {
+    const ScreenSurface& surface = form.machine().Surface();
+    return QTest::qWaitFor(
+        [&] {
+            const QImage shown = renderPicture(form);
+            if (shown.width() < ScreenSurface::Width || shown.height() < ScreenSurface::Height)
+                return false;
+            for (int y = 0; y < ScreenSurface::Height; ++y)
+                for (int x = 0; x < ScreenSurface::Width; ++x)
+                    if (static_cast<std::int32_t>(paintedPixel(shown, x, y)) !=
+                        surface.ReadPixel(x, y))
+                        return false;
+            return true;
+        },
+        timeoutMs);
+}
+
+// Every window test keeps Qt's settings off the disk as the program does, from
+// the moment the application exists, so that a test run by hand leaves the
+// developer's own file dialog history alone.
+Q_COREAPP_STARTUP_FUNCTION(KeepNoToolkitSettings)
 
 } // namespace kestrel::apptest

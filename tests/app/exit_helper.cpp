@@ -7,6 +7,7 @@
 // Anything that runs after the exit prints "continued" and ends with 3.
 
 #include "form1.h"
+#include "no_settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
+    kestrel::KeepNoToolkitSettings();
     QApplication app(argc, argv);
     const char* way = argc > 1 ? argv[1] : "menu";
     kestrel::Form1 form;

@@ -307,6 +307,7 @@ class HostileFilesWindowTest : public QObject {
         QCOMPARE(machine.Surface().ReadPixel(4 * 11 + 1, 20), LitColour);
         QCOMPARE(machine.Surface().ReadPixel(4 * 12 + 1, 20), LitColour);
         QCOMPARE(machine.Surface().ReadPixel(4 * 13 + 1, 20), DarkColour);
+        QVERIFY(pictureShowsSurface(form));
         QCOMPARE(paintedPixel(renderPicture(form), 4 * 11 + 1, 20), QRgb{0x00FF00});
     }
 };

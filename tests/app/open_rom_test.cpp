@@ -1,6 +1,6 @@
 // Open ROM through the real (non-native) file dialog, Cancel, a refused
 // file, a dropped file, Pause from the menu, and the picture read back from
-// Picture1's own rendering. The dialog keeps nothing on disk.
+// Picture1 as painted. The dialog keeps nothing on disk and reads nothing back.
 
 #include "app_test_support.h"
 #include "no_settings.h"
@@ -33,10 +33,21 @@ class OpenRomTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    // Where the dialog would keep its settings, with an earlier run's.
+    // Where the dialog would keep its settings, with an earlier run's, and
+    // where it would find an administrator's, with a history of their own.
     QTemporaryDir config_;
+    QTemporaryDir systemConfig_;
     QByteArray plantedSettings_;
     static inline int dialogsShown_ = 0;
+    static inline QStringList plantedHistory_; // folders that exist, as the dialog keeps only those
+    static inline QStringList plantedHistoryShown_;
+
+    // The dialog's settings as it writes them, naming `folder` as its history
+    // and last folder; without the sidebar's width it would ignore the rest.
+    static QByteArray plantedDialogSettings(const QString& folder) {
+        const QByteArray url = QUrl::fromLocalFile(folder).toEncoded();
+        return "[FileDialog]\nhistory=" + url + "\nlastVisited=" + url + "\nsidebarWidth=90\n";
+    }
 
     static QAction* action(Form1& form, const char* name) {
         return form.findChild<QAction*>(QLatin1String(name));
@@ -47,6 +58,8 @@ class OpenRomTest : public QObject {
     static void answerDialog(const QString& fileName, bool* wasNonNative = nullptr) {
         whenModal<QFileDialog>([fileName, wasNonNative](QFileDialog* dialog) {
             ++dialogsShown_;
+            for (const QString& entry : dialog->history())
+                if (plantedHistory_.contains(entry)) plantedHistoryShown_.append(entry);
             if (wasNonNative) *wasNonNative = dialog->testOption(QFileDialog::DontUseNativeDialog);
             if (fileName.isEmpty()) {
                 dialog->reject();
@@ -75,11 +88,17 @@ class OpenRomTest : public QObject {
     // As main() does, before any dialog; every dialog below is checked.
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
-        plantedSettings_ = "[FileDialog]\nhistory=file:///an/earlier/run\n";
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(systemConfig_.path()));
+        plantedHistory_ = {config_.path(), systemConfig_.path()};
+        plantedSettings_ = plantedDialogSettings(config_.path());
         QFile planted(config_.filePath(QStringLiteral("QtProject.conf")));
         QVERIFY(planted.open(QIODevice::WriteOnly));
         planted.write(plantedSettings_);
         planted.close();
+        QFile system(systemConfig_.filePath(QStringLiteral("QtProject.conf")));
+        QVERIFY(system.open(QIODevice::WriteOnly));
+        system.write(plantedDialogSettings(systemConfig_.path()));
+        system.close();
         KeepNoToolkitSettings();
     }
 
@@ -94,9 +113,11 @@ class OpenRomTest : public QObject {
         QVERIFY(nonNative);
         QCOMPARE(static_cast<int>(form.machine().State.Memory[512]), 0x60);
 
-        QImage shown;
-        QVERIFY(runFor(form, 300, [&] { shown = renderPicture(form); }));
-        QCOMPARE(shown.size(), QSize(273, 137));
+        QVERIFY(runFor(form, 300));
+        QVERIFY(pictureShowsSurface(form));
+        const QImage shown = renderPicture(form);
+        // The window shows the 273 x 137 picture but its right-hand 12 columns.
+        QCOMPARE(shown.size(), QSize(261, 137));
         // Digit 0: rows 0 and 4 lit in the middle, rows 1-3 at the sides.
         QCOMPARE(paintedPixel(shown, 0, 0), Black); // column 0 is never painted
         for (int x = 1; x <= 4; ++x)
@@ -116,7 +137,7 @@ class OpenRomTest : public QObject {
         QCOMPARE(paintedPixel(shown, 1, 20), Black);
         // Outside the surface the picture is black, margins included.
         QCOMPARE(paintedPixel(shown, 257, 0), Black);
-        QCOMPARE(paintedPixel(shown, 272, 136), Black);
+        QCOMPARE(paintedPixel(shown, 260, 136), Black);
         QCOMPARE(paintedPixel(shown, 100, 130), Black);
         // What is painted is exactly the surface the machine reads back.
         for (int y = 0; y < ScreenSurface::Height; ++y)
@@ -128,7 +149,29 @@ class OpenRomTest : public QObject {
         form.hide();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(pictureShowsSurface(form));
         QCOMPARE(renderPicture(form), shown);
+    }
+
+    // Each change of the surface is painted, not only the first: the second
+    // comes after the first has reached the window.
+    void everyChangeReachesTheWindow() {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Machine& machine = form.machine();
+        placeProgram(machine, DrawZero);
+        QTimer::singleShot(0, &form, [&] { machine.Reset_Click(); });
+        QVERIFY(runFor(form, 500));
+        QCOMPARE(machine.Surface().ReadPixel(5, 0), LitColour);
+        QVERIFY2(pictureShowsSurface(form), "the first drawing never reached the window");
+
+        // Reset clears the screen, and the program now only loops.
+        placeProgram(machine, {0x1200});
+        QTimer::singleShot(0, &form, [&] { machine.Reset_Click(); });
+        QVERIFY(runFor(form, 500));
+        QCOMPARE(machine.Surface().ReadPixel(5, 0), DarkColour);
+        QVERIFY2(pictureShowsSurface(form), "the cleared screen never reached the window");
     }
 
     void cancelSkipsTheLoadAndStillResets() {
@@ -266,6 +309,10 @@ class OpenRomTest : public QObject {
         QFile planted(config_.filePath(QStringLiteral("QtProject.conf")));
         QVERIFY(planted.open(QIODevice::ReadOnly));
         QCOMPARE(planted.readAll(), plantedSettings_);
+        // Nor was anything read, from either scope.
+        QVERIFY2(plantedHistoryShown_.isEmpty(),
+                 qPrintable(QStringLiteral("dialogs showed planted folders: ") +
+                            plantedHistoryShown_.join(QStringLiteral(", "))));
     }
 };
 

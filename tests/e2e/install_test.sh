@@ -48,7 +48,17 @@ dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x"
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop-file-validate"
 grep -qx "StartupWMClass=$id" "$root/usr/share/applications/$id.desktop" ||
     fail "the menu entry's StartupWMClass is not $id, the window's class"
-appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
+# Kestrel has no homepage and invents none. appstream 1.0.2 and later ask for
+# one and take this override for a component without it; 0.16 asks for none,
+# and rejects an override it does not know.
+validate=(appstreamcli validate --no-net)
+as_version=$(appstreamcli --version | grep -o '[0-9][0-9.]*' | head -n 1)
+if [ "$(printf '%s\n' 1.0.2 "$as_version" | sort -V | head -n 1)" = 1.0.2 ]; then
+    validate+=(--override=url-homepage-missing=info)
+fi
+"${validate[@]}" "$root/usr/share/metainfo/$id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
+    fail "appstreamcli $as_version validate: $(cat "$work/appstream.log")"
+grep -E '^[EW]:' "$work/appstream.log" && fail "appstreamcli $as_version warns about the AppStream data (above)"
 
 "$src/tests/e2e/open_demo_test.sh" "$root/usr/bin/kestrel" "$root/usr/share/doc/kestrel/roms/demo.ch8" \
     "$work/screens" || fail "the unpacked program did not show the demo"
