@@ -14,13 +14,15 @@ namespace kestrel {
 // k due at start + k/60 s, so that it keeps its rate where a 17 ms interval
 // would give 58.8 frames a second. It waits in the event loop on a one-shot
 // precise timer, never in a sleep, so keys, menus and repaints are served at
-// once. A frame missed by more than a whole frame is skipped, not run late
-// in a burst that would count the timers down in a rush.
+// once. Frames missed by a stall of up to MostBehind are caught up; after a
+// longer stall the clock starts afresh rather than count the timers down in
+// a rush.
 class FrameClock : public QObject {
     Q_OBJECT
   public:
     using Clock = std::chrono::steady_clock;
     static constexpr int FramesPerSecond = 60;
+    static constexpr std::chrono::milliseconds MostBehind{100};
 
     FrameClock(std::function<void()> onFrame, QObject* parent);
 
