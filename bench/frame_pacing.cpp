@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
             offMs.push_back(std::abs(double(ns)) / 1e6);
         std::sort(offMs.begin(), offMs.end());
         const auto percentile = [&](double p) {
-            return offMs.empty() ? 0.0 : offMs[std::min(offMs.size() - 1, std::size_t(p * offMs.size()))];
+            return offMs.empty() ? 0.0
+                                 : offMs[std::min(offMs.size() - 1, std::size_t(p * offMs.size()))];
         };
         std::printf("machine %s, %.2f s: cpu %.2f %% of a core, %.2f frames/s (%zu frames), "
                     "delay timer %lld steps (%.1f in 10 s), frame start off its deadline: "
