@@ -129,7 +129,7 @@ TEST(Machines, ResetRestartsFromTheCopyWithEverythingCleared) {
         s.CallStack.fill(0x345);
         s.DelayTimer = 40;
         s.SoundTimer = 50;
-        r.machine.Surface.FillRect(0, 0, 256, 127, LitColour);
+        MachineDoor::Surface(r.machine).FillRect(0, 0, 256, 127, LitColour);
         r.machine.Reset_Click();
         EXPECT_EQ(s.Memory, StandardMemory(rom)) << m.name;
         EXPECT_EQ(s.V, decltype(s.V){}) << m.name;
