@@ -257,6 +257,14 @@ TEST_F(Sprites, TheFontShowsEverySixteenDigits) {
     r.resetAndRunPasses(200);
     EXPECT_EQ(s.V[0], 16);
     EXPECT_TRUE(MatchesGoldenScreen(r.screen(), "font"));
+
+    // A standard machine's font, the common CHIP-8 one, from 0x050.
+    RomRunner standard(ModernChip8Machine);
+    standard.load({0x6000, 0x6100, 0x6201, 0xF029, 0xD125, 0x7105, 0x7001, 0x3008, 0x1206, //
+                   0x6100, 0x6208, 0xF029, 0xD125, 0x7105, 0x7001, 0x3010, 0x1216, 0x1222});
+    standard.run(200);
+    EXPECT_EQ(standard.state().V[0], 16);
+    EXPECT_TRUE(MatchesGoldenScreen(standard.screen(), "chip8_font"));
 }
 
 TEST_F(Sprites, ClearScreenDarkensEveryPixelAndKeepsTheFlag) {
