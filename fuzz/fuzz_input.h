@@ -11,7 +11,8 @@
 //   25      1     SoundTimer
 //   26      1     KeyPressed, taken modulo 17
 //   27      1     flags: bit 0 Paused, bit 1 start at the ROM's reset PC (512),
-//                 bit 2 serve posted run requests inside nested yields too
+//                 bit 2 serve posted run requests inside nested yields too,
+//                 bits 3..4 the machine (see MachineOf)
 //   28      1     number of events E, taken modulo 65
 //   29      5E    events: gap in yields (2, LE), kind (1), argument (2, LE)
 //   ...     2     ROM length L (LE), clipped to what is left
@@ -41,8 +42,15 @@ enum class EventKind : std::uint8_t {
     Remap,    // Command1_Click(argument modulo 16)
     RemapRaw, // Command1_Click(argument as a signed index), the guard against bad indexes
     Exit,     // EndAllRuns
+    Machine,  // SelectMachine: argument bits 0..1 the machine (see MachineOf); with bit 2,
+              // bits 3..9 flip the seven quirks of a standard one, in quirks.json's order
     Count
 };
+
+// Machine number n: 0 Kestrel's, 1 the COSMAC VIP, 2 and 3 modern.
+inline constexpr int MachineOf(int bits) {
+    return (bits & 3) == 3 ? 2 : bits & 3;
+}
 
 struct Event {
     std::uint16_t gap;
@@ -55,7 +63,8 @@ struct Start {
     std::uint32_t index = 0;
     std::uint16_t pc = 512;
     std::uint16_t stackDepth = 0;
-    std::uint8_t vAll = 0; // every V register
+    std::uint8_t vAll = 0;    // every V register
+    std::uint8_t machine = 0; // see MachineOf
 };
 
 // Builds an input around a ROM.
@@ -72,7 +81,9 @@ inline std::vector<std::uint8_t> SeedFromRom(const std::vector<std::uint8_t>& ro
     out[21] = static_cast<std::uint8_t>(start.pc >> 8);
     out[22] = static_cast<std::uint8_t>(start.stackDepth & 0xFF);
     out[23] = static_cast<std::uint8_t>(start.stackDepth >> 8);
-    out[27] = start.pc == 512 ? 2 : 0; // bit 1: start where a reset would
+    out[27] =
+        static_cast<std::uint8_t>((start.pc == 512 ? 2 : 0) | // bit 1: start where a reset would
+                                  (start.machine & 3) << 3);
     out[28] = static_cast<std::uint8_t>(events.size());
     for (const Event& e : events) {
         out.push_back(static_cast<std::uint8_t>(e.gap & 0xFF));

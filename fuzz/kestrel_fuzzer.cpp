@@ -28,8 +28,17 @@ using fuzz::Event;
 using fuzz::EventKind;
 using testing::MachineDoor;
 
-// Each input stops after this many yields: a few hundred instructions.
+// Each input stops after this many yields: a few hundred instructions on
+// Kestrel's machine. On a standard one every idle yield begins a frame and
+// counts as FrameYields, a frame's instructions being about as many.
 constexpr std::uint64_t YieldBudget = 30000;
+constexpr std::uint64_t FrameYields = 15;
+
+const MachineKind& KindOf(int bits) {
+    static constexpr const MachineKind* kinds[] = {&KestrelMachine, &CosmacVipMachine,
+                                                   &ModernChip8Machine};
+    return *kinds[fuzz::MachineOf(bits)];
+}
 // Frames of nested waits (one per scripted remap click at most) stay well
 // inside this; a run that recursed per reset would not.
 constexpr std::uintptr_t MaxStackGrowth = 512 * 1024;
@@ -69,13 +78,27 @@ struct Reader {
 struct Files {
     std::string dir;
     std::string rom;     // rewritten with the second image of each input
+    std::string start;   // a standard machine's ROM, opened before its first Reset
     std::string missing; // never created
 };
 Files g_files;
 
 void RemoveFiles() {
     ::unlink(g_files.rom.c_str());
+    ::unlink(g_files.start.c_str());
     ::rmdir(g_files.dir.c_str());
+}
+
+void WriteFile(const std::string& path, const std::uint8_t* bytes, std::size_t length) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) Fail("cannot write", path);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(fd, bytes + done, length - done);
+        if (n <= 0) Fail("cannot write", path);
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
 }
 
 enum class RunState { None, Running, Ended };
@@ -101,10 +124,18 @@ class FuzzHost : public testing::SilentHost {
     std::string lastLoadError;
 
     NO_COVERAGE void yield() override { serve(); }
-    NO_COVERAGE void idleYield() override { serve(); }
+    // A standard machine waits for its frames in idle yields: each begins one.
+    NO_COVERAGE void idleYield() override {
+        if (machine->Kind().rules == Rules::Kestrel) return serve();
+        yields += FrameYields - 1;
+        serve();
+        if (!stopped) machine->StartFrame();
+    }
     void tone(int hz, int ms) override {
         FUZZ_CHECK(hz == 500);
-        FUZZ_CHECK(ms >= 10 && ms <= 2550, std::to_string(ms));
+        // Ten milliseconds a unit of the tick's tone; a standard machine's
+        // lasts its sound timer and a frame more.
+        FUZZ_CHECK(ms >= 10 && ms <= 256 * 1000 / 60, std::to_string(ms));
     }
     void setStatusText(const std::string& text) override {
         FUZZ_CHECK(text.empty() || text == "Waiting for key...", text);
@@ -132,7 +163,7 @@ class FuzzHost : public testing::SilentHost {
     // most of the time.
     NO_COVERAGE void checkInvariants() const {
         const MachineState& s = machine->State;
-        if (s.StackPointer < 0 || s.StackPointer > CallStackSlots)
+        if (s.StackPointer < 0 || s.StackPointer > machine->Kind().stackSlots)
             Fail("StackPointer", s.StackPointer);
         if (s.KeyPressed < 0 || s.KeyPressed > KeypadKeys) Fail("KeyPressed", s.KeyPressed);
         if ((s.Nibble1 | s.Nibble2 | s.Nibble3 | s.Nibble4) > 15) Fail("a nibble above 15");
@@ -156,13 +187,7 @@ class FuzzHost : public testing::SilentHost {
 
     __attribute__((noinline)) void serveEvents() {
         if (stopped) return;
-        if (yields >= YieldBudget) {
-            stopped = true;
-            nextAt = NoEvent;
-            machine->EndAllRuns();
-            runState = runState == RunState::Running ? RunState::Ended : runState;
-            return;
-        }
+        if (yields >= YieldBudget) return stopAll();
         while (!stopped && nextEvent < events.size() && yields >= nextAt) {
             const Event e = events[nextEvent++];
             nextAt = nextEvent < events.size()
@@ -177,6 +202,29 @@ class FuzzHost : public testing::SilentHost {
     }
 
     bool eventsLeft() const { return !stopped && nextEvent < events.size(); }
+
+    void stopAll() {
+        stopped = true;
+        nextAt = NoEvent;
+        machine->EndAllRuns();
+        runState = runState == RunState::Running ? RunState::Ended : runState;
+    }
+
+    // What Reset leaves: the font in its place, and on a standard machine
+    // memory cleared but for the font and the ROM's copy.
+    void checkReset() const {
+        const Machine& m = *machine;
+        FUZZ_CHECK(m.State.ProgramCounter == ProgramStart);
+        if (m.Kind().rules == Rules::Kestrel) {
+            FUZZ_CHECK(std::equal(Font.begin(), Font.end(), m.State.Memory.begin() + FontBase));
+            return;
+        }
+        FUZZ_CHECK(std::equal(std::begin(Chip8Font), std::end(Chip8Font),
+                              m.State.Memory.begin() + m.Kind().fontBase));
+        FUZZ_CHECK(m.State.StackPointer == 0 && m.State.IndexReg == 0 && m.State.DelayTimer == 0);
+        FUZZ_CHECK(std::all_of(m.State.Memory.begin() + 4096, m.State.Memory.end(),
+                               [](std::uint8_t b) { return b == 0; }));
+    }
 
   private:
     void noteNewRun(std::uint64_t generationBefore) {
@@ -193,8 +241,7 @@ class FuzzHost : public testing::SilentHost {
         case EventKind::Pause: m.pausex_Click(); break;
         case EventKind::Reset:
             m.Reset_Click();
-            FUZZ_CHECK(m.State.ProgramCounter == ProgramStart);
-            FUZZ_CHECK(std::equal(Font.begin(), Font.end(), m.State.Memory.begin() + FontBase));
+            checkReset();
             noteNewRun(generation);
             break;
         case EventKind::OpenRom: openRom(e.argument & 3); break;
@@ -206,6 +253,35 @@ class FuzzHost : public testing::SilentHost {
             m.EndAllRuns();
             if (runState == RunState::Running) runState = RunState::Ended;
             break;
+        case EventKind::Machine: {
+            MachineKind kind = KindOf(e.argument);
+            if ((e.argument & 4) != 0) {
+                constexpr const char* names[] = {"shift",
+                                                 "memoryIncrementByX",
+                                                 "memoryLeaveIUnchanged",
+                                                 "wrap",
+                                                 "jump",
+                                                 "vblank",
+                                                 "logic"};
+                constexpr bool Quirks::*members[] = {&Quirks::shift,
+                                                     &Quirks::memoryIncrementByX,
+                                                     &Quirks::memoryLeaveIUnchanged,
+                                                     &Quirks::wrap,
+                                                     &Quirks::jump,
+                                                     &Quirks::vblank,
+                                                     &Quirks::logic};
+                for (int q = 0; q < 7; ++q) {
+                    if ((e.argument >> (3 + q) & 1) == 0) continue;
+                    const bool flipped = !(kind.quirks.*members[q]);
+                    FUZZ_CHECK(SetQuirk(kind.quirks, names[q], flipped), names[q]);
+                    FUZZ_CHECK(kind.quirks.*members[q] == flipped, names[q]);
+                }
+            }
+            m.SelectMachine(kind);
+            checkReset();
+            noteNewRun(generation);
+            break;
+        }
         case EventKind::Count: break;
         }
     }
@@ -228,12 +304,14 @@ class FuzzHost : public testing::SilentHost {
         const bool refused = loadErrors != errorsBefore;
         if (which == 1) {
             FUZZ_CHECK(!refused);
-        } else if (which == 0 && secondImage.size() <= MaxRomSize) {
+        } else if (which == 0 && secondImage.size() <= m.Kind().romLimit) {
             FUZZ_CHECK(!refused, lastLoadError);
-            // The reset that follows writes the font over 4096..4175.
+            // The reset that follows writes Kestrel's font over 4096..4175.
             for (std::size_t i = 0; i < secondImage.size(); ++i) {
                 const std::size_t address = ProgramStart + i;
-                if (address >= FontBase && address < FontBase + Font.size()) continue;
+                if (m.Kind().rules == Rules::Kestrel && address >= FontBase &&
+                    address < FontBase + Font.size())
+                    continue;
                 FUZZ_CHECK(m.State.Memory[address] == secondImage[i], std::to_string(address));
             }
         } else {
@@ -249,15 +327,7 @@ class FuzzHost : public testing::SilentHost {
 
     void writeSecondImage() {
         secondWritten = true;
-        const int fd = ::open(g_files.rom.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (fd < 0) Fail("cannot write the Open ROM file", g_files.rom);
-        std::size_t done = 0;
-        while (done < secondImage.size()) {
-            const ssize_t n = ::write(fd, secondImage.data() + done, secondImage.size() - done);
-            if (n <= 0) Fail("cannot write the Open ROM file", g_files.rom);
-            done += static_cast<std::size_t>(n);
-        }
-        ::close(fd);
+        WriteFile(g_files.rom, secondImage.data(), secondImage.size());
     }
 };
 
@@ -268,6 +338,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (::mkdtemp(dir) == nullptr) Fail("cannot make a temporary folder");
     g_files.dir = dir;
     g_files.rom = g_files.dir + "/open rom \xC3\xA9.ch8"; // a space and a non-ASCII name too
+    g_files.start = g_files.dir + "/start.ch8";
     g_files.missing = g_files.dir + "/missing.ch8";
     std::atexit(RemoveFiles);
     return 0;
@@ -282,16 +353,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.SeedRandom(0);
     MachineState& s = machine.State;
 
-    for (auto& v : s.V)
-        v = in.u8();
-    s.IndexReg = in.u32();
+    std::array<std::uint8_t, 16> v{};
+    for (auto& value : v)
+        value = in.u8();
+    const std::uint32_t index = in.u32();
     const std::uint16_t pc = in.u16();
-    s.StackPointer = in.u16() % (CallStackSlots + 1);
-    s.DelayTimer = in.u8();
-    s.SoundTimer = in.u8();
-    s.KeyPressed = in.u8() % (KeypadKeys + 1);
+    const std::uint16_t depth = in.u16();
+    const std::uint8_t delay = in.u8();
+    const std::uint8_t sound = in.u8();
+    const int key = in.u8() % (KeypadKeys + 1);
     const std::uint8_t flags = in.u8();
-    s.Paused = (flags & 1) != 0;
+    const MachineKind& kind = KindOf(flags >> 3);
     host.nestedDelivery = (flags & 4) != 0;
     const int eventCount = in.u8() % (fuzz::MaxEvents + 1);
     for (int i = 0; i < eventCount; ++i) {
@@ -301,19 +373,43 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         e.argument = static_cast<std::int16_t>(in.u16());
         host.events.push_back(e);
     }
-    const std::size_t romLength = std::min<std::size_t>({in.u16(), in.left(), MaxRomSize});
-    std::copy_n(data + in.pos, romLength, s.Memory.begin() + ProgramStart);
+    const std::size_t romLength = std::min<std::size_t>({in.u16(), in.left(), kind.romLimit});
+    const std::uint8_t* rom = data + in.pos;
     in.pos += romLength;
     host.secondImage.assign(data + std::min(in.pos, size), data + size);
-    // Return addresses as a program that called from anywhere could leave them.
-    for (int i = 0; i < s.StackPointer; ++i)
-        s.CallStack[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(ProgramStart + 2 * i);
 
+    // The starting state, as the last program could have left it. Kestrel's
+    // Reset keeps it; a standard machine's clears it, and restarts the ROM
+    // from the copy taken when it was opened, so there it follows the Reset.
+    const auto setState = [&] {
+        s.V = v;
+        s.IndexReg = index;
+        s.StackPointer = depth % (kind.stackSlots + 1);
+        s.DelayTimer = delay;
+        s.SoundTimer = sound;
+        s.KeyPressed = key;
+        s.Paused = (flags & 1) != 0;
+        // Return addresses as a program that called from anywhere could leave them.
+        for (int i = 0; i < s.StackPointer; ++i)
+            s.CallStack[static_cast<std::size_t>(i)] =
+                static_cast<std::int16_t>(ProgramStart + 2 * i);
+    };
     host.baseFrame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
     if (!host.events.empty())
         host.nextAt = std::min<std::uint64_t>(host.events.front().gap, YieldBudget);
 
-    machine.Reset_Click();
+    if (kind.rules == Rules::Kestrel) {
+        setState();
+        std::copy_n(rom, romLength, s.Memory.begin() + ProgramStart);
+        machine.Reset_Click();
+    } else {
+        machine.SelectMachine(kind);
+        WriteFile(g_files.start, rom, romLength);
+        FUZZ_CHECK(machine.LoadRom(g_files.start), host.lastLoadError);
+        machine.Reset_Click();
+        FUZZ_CHECK(std::equal(rom, rom + romLength, s.Memory.begin() + ProgramStart));
+        setState();
+    }
     host.runState = RunState::Running;
     if ((flags & 2) == 0) s.ProgramCounter = pc;
 

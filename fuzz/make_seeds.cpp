@@ -127,6 +127,24 @@ void WriteHandMade(const std::filesystem::path& dir) {
     // Open ROM of an image one byte too long.
     Write(dir,
           SeedFromRom(WordsToBytes({0x1200}), {{300, EventKind::OpenRom, 0}}, Bytes(7682, 0x12)));
+    // The standard machines: wrapping stores, fetches and jumps, a sprite at
+    // the corner, the 16-entry stack, and machine switches with a copy too
+    // long for them, quirks flipped.
+    for (std::uint8_t machine : {1, 2}) {
+        Write(dir, SeedFromRom(WordsToBytes({0xAFFE, 0xFF55, 0xFF65, 0xF033, 0x603E, 0x611F, 0xD01F,
+                                             0x60FF, 0xBFFF}),
+                               {}, {}, Start{0, 512, 0, 0, machine}));
+        Write(dir, SeedFromRom(WordsToBytes({0x2200}), {}, {}, Start{0, 512, 0, 0, machine}));
+        Write(dir, SeedFromRom(WordsToBytes({0x1200}), {}, {}, Start{0, 4094, 0, 0, machine}));
+    }
+    Write(dir, SeedFromRom(WordsToBytes({0x6005, 0xF018, 0xF015, 0x8126, 0x8F14, 0x1200}),
+                           {{300, EventKind::Machine, 1},
+                            {300, EventKind::OpenRom, 0},
+                            {300, EventKind::Machine, 2 | 4 | 0x3F8},
+                            {300, EventKind::Pause, 0},
+                            {300, EventKind::Machine, 0},
+                            {300, EventKind::Machine, 3}},
+                           Bytes(3585, 0x12)));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -131,6 +132,30 @@ void Form1::buildMenus() {
     QAction* pause = cpu->addAction(QStringLiteral("Pause"), this, &Form1::pausex_Click);
     pause->setObjectName(QStringLiteral("pausex"));
 
+    // An addition beyond the defined menus, after their own items. The choice
+    // lasts until Kestrel closes; each start begins on Kestrel's machine.
+    QMenu* machines = cpu->addMenu(QStringLiteral("Machine"));
+    machines->setObjectName(QStringLiteral("Machine"));
+    auto* group = new QActionGroup(machines);
+    group->setExclusive(true);
+    const struct {
+        const char* caption;
+        const char* name;
+        const MachineKind& kind;
+    } choices[] = {
+        {"Kestrel", "machineKestrel", KestrelMachine},
+        {"CHIP-8 (COSMAC VIP)", "machineCosmacVip", CosmacVipMachine},
+        {"CHIP-8 (modern)", "machineModern", ModernChip8Machine},
+    };
+    for (const auto& choice : choices) {
+        QAction* item = machines->addAction(QString::fromLatin1(choice.caption), this,
+                                            [this, &kind = choice.kind] { chooseMachine(kind); });
+        item->setObjectName(QLatin1String(choice.name));
+        item->setCheckable(true);
+        item->setChecked(&choice.kind == &KestrelMachine);
+        group->addAction(item);
+    }
+
     QAction* about = bar->addAction(QStringLiteral("About"), this, &Form1::About_Click);
     about->setObjectName(QStringLiteral("About"));
 }
@@ -180,6 +205,17 @@ void Form1::About_Click() {
 
 void Form1::Command1_Click(int Index) {
     machine_.Command1_Click(Index);
+}
+
+void Form1::chooseMachine(const MachineKind& kind) {
+    machine_.SelectMachine(kind);
+    if (kind.rules == Rules::Chip8) {
+        timer1_.stop();
+        if (!frameClock_.isActive()) frameClock_.start();
+    } else {
+        frameClock_.stop();
+        timer1_.start();
+    }
 }
 
 void Form1::yield() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frame_clock.h"
 #include "key_preview.h"
 #include "picture_box.h"
 #include "tone_player.h"
@@ -42,6 +43,7 @@ class Form1 : public QMainWindow, public Host {
     // The machine the window owns, for the tests and benchmarks; the
     // controls are found by their object names.
     Machine& machine() { return machine_; }
+    FrameClock& frameClock() { return frameClock_; }
 
     // Menu commands.
     void OpenROM_Click();
@@ -49,6 +51,8 @@ class Form1 : public QMainWindow, public Host {
     void pausex_Click() { machine_.pausex_Click(); }
     void About_Click();
     void Command1_Click(int Index);
+    // CPU > Machine: resets on the machine chosen; its clock takes over.
+    void chooseMachine(const MachineKind& kind);
 
     // Host.
     void yield() override;
@@ -80,6 +84,8 @@ class Form1 : public QMainWindow, public Host {
     std::array<QPushButton*, KeypadKeys> buttons_{};
     QLabel* label_ = nullptr;
     QTimer timer1_{this}; // a child, so that it is found by its name
+    // The standard machines' frames; Kestrel's machine has its tick instead.
+    FrameClock frameClock_{[this] { machine_.StartFrame(); }, this};
     std::unique_ptr<KeyPreview> keyPreview_;
 };
 

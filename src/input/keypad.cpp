@@ -2,14 +2,20 @@
 
 namespace kestrel {
 
-// VX is compared with the keypad key number as it stands: 0 asks whether no
-// key is held, and 17 or more never matches.
+// On Kestrel's machine VX is compared with the keypad key number as it
+// stands: 0 asks whether no key is held, and 17 or more never matches. A
+// standard machine asks whether the held key gives the value VX & 0xF.
+bool Machine::keyMatches() {
+    if (!standard()) return VX() == State.KeyPressed;
+    return Chip8KeyValue(State.KeyPressed) == (VX() & 0xF);
+}
+
 void Machine::SkipIfKeyPressed() {
-    if (VX() == State.KeyPressed) State.ProgramCounter += 2;
+    if (keyMatches()) State.ProgramCounter += 2;
 }
 
 void Machine::SkipIfKeyNotPressed() {
-    if (VX() != State.KeyPressed) State.ProgramCounter += 2;
+    if (!keyMatches()) State.ProgramCounter += 2;
 }
 
 // A key already held does not count; only a bound key going down after the
@@ -21,7 +27,9 @@ void Machine::WaitForKeyPress() {
     while (State.KeyPressed == 0) {
         if (!idleYieldFor(run)) return endKeyWait(false);
     }
-    VX() = static_cast<std::uint8_t>(State.KeyPressed);
+    // A standard machine stores the key's value, Kestrel's its number.
+    VX() =
+        static_cast<std::uint8_t>(standard() ? Chip8KeyValue(State.KeyPressed) : State.KeyPressed);
     endKeyWait(true);
 }
 

@@ -7,11 +7,12 @@ void Machine::JumpToAddress() {
 }
 
 void Machine::JumpToSub() {
-    if (State.StackPointer >= CallStackSlots) {
+    if (State.StackPointer >= kind_.stackSlots) {
         stopRun("Instruction " + instructionName() + " at address " +
                 std::to_string(instructionAddress_) +
                 " would make a call with the call stack full (depth " +
-                std::to_string(State.StackPointer) + " of 257).");
+                std::to_string(State.StackPointer) + " of " + std::to_string(kind_.stackSlots) +
+                ").");
         return;
     }
     // The return address is kept as the signed 16-bit value the slot holds.
@@ -36,8 +37,14 @@ void Machine::ReturnFromSub() {
         static_cast<std::uint16_t>(State.CallStack[static_cast<std::size_t>(State.StackPointer)]);
 }
 
-// Not masked: BFFF with V0 = FF goes to 0x10FE.
+// Not masked on Kestrel's machine: BFFF with V0 = FF goes to 0x10FE. A
+// standard machine wraps it, and with the jump quirk adds VX, not V0.
 void Machine::JumpToAddressPlusReg0() {
+    if (standard()) {
+        const std::uint32_t offset = kind_.quirks.jump ? VX() : State.V[0];
+        State.ProgramCounter = (NNN() + offset) % kind_.memorySize;
+        return;
+    }
     State.ProgramCounter = State.V[0] + NNN();
 }
 

@@ -36,7 +36,7 @@ const char* notRegularReason(mode_t mode) {
 // descriptor that is read, so nothing can be swapped in between.
 bool Machine::LoadRom(const std::string& path) {
     const auto refuse = [&](const std::string& reason) {
-        host_.reportLoadError("Cannot open the ROM \"" + path + "\": " + reason + ".");
+        host_.reportLoadError(loadRefusal(path, reason));
         return false;
     };
     if (path.empty()) return refuse("no file name was given");
@@ -51,11 +51,8 @@ bool Machine::LoadRom(const std::string& path) {
     if (::fstat(file.fd, &info) != 0) return refuse(std::strerror(errno));
     if (!S_ISREG(info.st_mode)) return refuse(notRegularReason(info.st_mode));
 
-    const auto tooLong = [&](long long size) {
-        return refuse("it is " + std::to_string(size) + " bytes long, and a ROM may be at most " +
-                      std::to_string(MaxRomSize) + " bytes (addresses 512..8192)");
-    };
-    if (info.st_size > static_cast<off_t>(MaxRomSize)) return tooLong(info.st_size);
+    const auto tooLong = [&](long long size) { return refuse(tooLongReason(kind_, size)); };
+    if (info.st_size > static_cast<off_t>(kind_.romLimit)) return tooLong(info.st_size);
 
     // One byte more than fits, to see a file that grew since fstat.
     std::array<std::uint8_t, MaxRomSize + 1> buffer{};
@@ -69,10 +66,24 @@ bool Machine::LoadRom(const std::string& path) {
         if (got == 0) break;
         length += static_cast<std::size_t>(got);
     }
-    if (length > MaxRomSize) return tooLong(static_cast<long long>(length));
+    if (length > kind_.romLimit) return tooLong(static_cast<long long>(length));
 
-    std::copy_n(buffer.begin(), length, State.Memory.begin() + ProgramStart);
+    // Kept on every machine: choosing another machine loads it again.
+    romCopy_.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(length));
+    romPath_ = path;
+    // A standard machine's Reset writes it, into memory it has just cleared.
+    if (!standard()) std::copy_n(buffer.begin(), length, State.Memory.begin() + ProgramStart);
     return true;
+}
+
+std::string Machine::loadRefusal(const std::string& path, const std::string& reason) {
+    return "Cannot open the ROM \"" + path + "\": " + reason + ".";
+}
+
+std::string Machine::tooLongReason(const MachineKind& kind, long long length) {
+    return "it is " + std::to_string(length) + " bytes long, and a ROM may be at most " +
+           std::to_string(kind.romLimit) + " bytes (addresses 512.." +
+           std::to_string(ProgramStart + kind.romLimit - 1) + ")";
 }
 
 } // namespace kestrel

@@ -3,6 +3,7 @@
 #include "display/screen_surface.h"
 #include "vm/cadence.h"
 #include "vm/host.h"
+#include "vm/machine_kind.h"
 #include "vm/machine_state.h"
 #include "vm/random_source.h"
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -42,11 +44,15 @@ class Machine {
     const ScreenSurface& Surface() const { return surface_; }
     void SeedRandom(std::uint64_t seed) { random_.Seed(seed); }
     void SeedRandomFromClock() { random_.SeedFromClock(); }
-    void pausex_Click() { State.Paused = !State.Paused; }
     bool RunActive() const { return driverDepth_ > 0; }
     std::uint64_t RunGeneration() const { return runGeneration_; }
     // The message of the fault that stopped the last run, empty if none.
     const std::string& LastFault() const { return lastFault_; }
+    // The machine chosen. A speed, when set, replaces its own rate from the
+    // next frame; none gives the machine's rate back.
+    const MachineKind& Kind() const { return kind_; }
+    void SetSpeed(std::optional<int> instructionsPerFrame) { speed_ = instructionsPerFrame; }
+    int Rate() const { return speed_.value_or(kind_.rate); }
 
     // vm/loader.cpp
     bool LoadRom(const std::string& path); // false: refused and reported, memory untouched
@@ -55,6 +61,10 @@ class Machine {
     void Reset_Click();
     void OpenRom(const std::string& path); // load a chosen file (none: empty) then reset
 
+    // vm/machine_select.cpp
+    // Choosing a machine resets on it from the copy of the last opened ROM.
+    void SelectMachine(const MachineKind& kind);
+
     // vm/run_control.cpp
     void EndAllRuns(); // Exit: nothing that runs or waits ever continues
     // The run driver: runs whatever run was asked for until none is wanted.
@@ -62,6 +72,8 @@ class Machine {
 
     // vm/timer.cpp
     void Timer1_Timer();
+    void StartFrame(); // the host's frame clock: a frame of a standard machine begins
+    void pausex_Click();
 
     // input/key_map.cpp
     void LoadDefaultKeyMap();
@@ -95,6 +107,10 @@ class Machine {
     std::uint32_t NNN() const {
         return static_cast<std::uint32_t>(State.Nibble2 << 8 | State.Nibble3 << 4 | State.Nibble4);
     }
+    bool standard() const { return kind_.rules == Rules::Chip8; }
+    std::uint8_t& memoryAt(std::uint64_t address) { // a standard machine's addresses wrap
+        return State.Memory[address % kind_.memorySize];
+    }
 
     // vm/run_control.cpp
     // The status label while FX0A or a remap button waits for a key.
@@ -108,6 +124,14 @@ class Machine {
     bool abandonedKeyWaits() const;  // some key wait on the stack belongs to an abandoned run
     bool beginRemapWait(std::size_t button); // true: entered while no run was active
     void endRemapWait(std::size_t button, bool idle);
+    void runFrames(); // a standard machine's run, paced by the host's frames
+
+    // vm/machine_select.cpp
+    void startAfresh(); // memory, registers, stack and timers cleared, the ROM from its copy
+
+    // vm/loader.cpp
+    static std::string loadRefusal(const std::string& path, const std::string& reason);
+    static std::string tooLongReason(const MachineKind& kind, long long length);
 
     // vm/machine.cpp
     void stopRunAtAddress(std::uint64_t address); // the current instruction went outside Memory
@@ -131,6 +155,7 @@ class Machine {
     void SkipIfRegNotEqualReg();
 
     // vm/arithmetic.cpp
+    void writeResultThenFlag(int result, bool flag);
     void LoadRegWithConstant();
     void AddConstantToReg();
     void LoadRegWithReg();
@@ -151,11 +176,13 @@ class Machine {
     void StoreBCD();
     void StoreRegsAtIndex();
     void LoadRegsFromIndex();
+    void advanceIndexPastRegs();
 
     // vm/timer.cpp
     void GetDelayTimerIntoReg();
     void SetDelayTimer();
     void SetSoundTimer();
+    void soundTone();
 
     // display/clear_screen.cpp
     void ClearScreen();
@@ -163,8 +190,10 @@ class Machine {
     // display/sprite.cpp
     void DrawSprite();
     void drawscreen();
+    void drawChip8Sprite();
 
     // input/keypad.cpp
+    bool keyMatches();
     void SkipIfKeyPressed();
     void SkipIfKeyNotPressed();
     void WaitForKeyPress();
@@ -190,6 +219,13 @@ class Machine {
     std::uint64_t oldestKeyWaitRun_ = 0;
     // The generation in which each remap button's wait began, while it waits.
     std::array<std::optional<std::uint64_t>, KeypadKeys> buttonWaits_{};
+    // The machine chosen, and what its run keeps between frames.
+    MachineKind kind_ = KestrelMachine;
+    std::optional<int> speed_;
+    std::vector<std::uint8_t> romCopy_; // the last opened ROM, as read
+    std::string romPath_;
+    bool frameBegun_ = false; // a frame began that the paced run has not run yet
+    bool frameEnded_ = false; // the VIP's DXYN ended the frame early
     // Faults.
     std::uint32_t instructionAddress_ = 0;
     std::string pendingFault_;

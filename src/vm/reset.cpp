@@ -4,14 +4,22 @@
 
 namespace kestrel {
 
-// Reset leaves the registers, stack, timers, Paused and the rest of memory as
-// the previous run left them. It does not enter the run loop itself: it asks
-// for a run, which the driver starts from the top of the event loop.
+// On Kestrel's machine Reset leaves the registers, stack, timers, Paused and
+// the rest of memory as the previous run left them. It does not enter the run
+// loop itself: it asks for a run, which the driver starts from the top of the
+// event loop.
 void Machine::Reset_Click() {
     surface_.ClearSurface(); // no yield here, unlike 00E0
     host_.surfaceChanged();
     State.ProgramCounter = ProgramStart;
-    std::copy(Font.begin(), Font.end(), State.Memory.begin() + FontBase);
+    if (standard()) {
+        // A standard machine restarts the program as loaded.
+        startAfresh();
+        std::copy(std::begin(Chip8Font), std::end(Chip8Font),
+                  State.Memory.begin() + kind_.fontBase);
+    } else {
+        std::copy(Font.begin(), Font.end(), State.Memory.begin() + FontBase);
+    }
 
     // A new run: whatever ran or waited before never continues, no tone of it
     // goes on sounding, and no wait of it keeps the label.

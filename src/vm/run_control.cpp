@@ -9,6 +9,7 @@ namespace kestrel {
 //   that wants no run. Every loop of the core looks at the generation after
 //   each yield and returns at once when it changed.
 // - Runs are entered only from RunDriver, from the top of the event loop,
+//   Kestrel's run loop or a standard machine's paced run alike,
 //   never beneath a remap wait entered while idle: a driver called inside
 //   another returns, and the outer one starts the next run once the
 //   abandoned one has unwound.
@@ -59,7 +60,11 @@ void Machine::RunDriver() {
     while (runWanted_) {
         runWanted_ = false;
         handlerRun_ = runGeneration_;
-        start_cpu();
+        if (standard()) {
+            runFrames();
+        } else {
+            start_cpu();
+        }
         if (!pendingFault_.empty()) {
             lastFault_ = pendingFault_;
             pendingFault_.clear();
@@ -67,6 +72,26 @@ void Machine::RunDriver() {
         }
     }
     --driverDepth_;
+}
+
+// A standard machine's run, paced by the host's frame clock: once a frame has
+// begun (its timers counted by StartFrame), up to Rate() instructions run, and
+// then the machine waits for the next frame. A frame begun while the machine
+// was busy (an FX0A wait) runs as soon as it can; frames never pile up.
+void Machine::runFrames() {
+    const std::uint64_t run = runGeneration_;
+    for (;;) {
+        while (!frameBegun_ || State.Paused) {
+            if (!idleYieldFor(run)) return;
+        }
+        frameBegun_ = false;
+        frameEnded_ = false;
+        const int count = Rate();
+        for (int i = 0; i < count && !frameEnded_; ++i) {
+            Interpret();
+            if (runGeneration_ != run) return;
+        }
+    }
 }
 
 void Machine::beginKeyWait() {

@@ -4,11 +4,13 @@
 #include "app_test_support.h"
 #include "input/key_map.h"
 
+#include <QActionGroup>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kestrel;
@@ -116,19 +118,73 @@ class WindowLayoutTest : public QObject {
             return texts;
         };
         QCOMPARE(captions(top[0]->menu()), QStringList({"Open ROM", "Exit"}));
-        QCOMPARE(captions(top[1]->menu()), QStringList({"Reset", "Pause"}));
+        // Reset and Pause first, then the Machine submenu.
+        QCOMPARE(captions(top[1]->menu()), QStringList({"Reset", "Pause", "Machine"}));
+        QMenu* machines = top[1]->menu()->actions().at(2)->menu();
+        QVERIFY(machines != nullptr);
+        QCOMPARE(captions(machines),
+                 QStringList({"Kestrel", "CHIP-8 (COSMAC VIP)", "CHIP-8 (modern)"}));
 
-        // No access keys, shortcuts, check marks or separators anywhere.
+        // No access keys, shortcuts or separators anywhere; check marks only
+        // on the machines, exclusive, with Kestrel's checked at start.
         QList<QAction*> all = top;
         all += top[0]->menu()->actions();
         all += top[1]->menu()->actions();
+        all += machines->actions();
         for (QAction* action : all) {
             QVERIFY2(!action->text().contains('&'), qPrintable(action->text()));
             QVERIFY(action->shortcut().isEmpty());
             QVERIFY(action->shortcuts().isEmpty());
-            QVERIFY(!action->isCheckable());
+            QCOMPARE(action->isCheckable(), machines->actions().contains(action));
             QVERIFY(!action->isSeparator());
         }
+        for (QAction* machine : machines->actions()) {
+            QVERIFY(machine->actionGroup() != nullptr && machine->actionGroup()->isExclusive());
+            QCOMPARE(machine->isChecked(), machine->text() == QStringLiteral("Kestrel"));
+        }
+    }
+
+    // Choosing a machine resets on it from the copy of the last opened ROM,
+    // and hands the timers from Kestrel's tick to the frame clock and back.
+    void choosingAMachineResetsOnItFromTheRomsCopy() {
+        QTemporaryDir dir;
+        // V1 := 2; V1 := V1 SHR: 1 on Kestrel's machine (VX), 2 >> 1 of VY = V0 = 0 standard;
+        // then DT := 30, and spin.
+        const QString rom =
+            writeRom(dir, QStringLiteral("shift.ch8"), {0x6102, 0x8106, 0x621E, 0xF215, 0x1208});
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Machine& machine = form.machine();
+        machine.OpenRom(QFile::encodeName(rom).toStdString());
+        QVERIFY(runFor(form, 100));
+        QCOMPARE(int(machine.State.V[1]), 1);
+
+        QAction* vip = form.findChild<QAction*>(QStringLiteral("machineCosmacVip"));
+        QVERIFY(vip);
+        bool switched = false;
+        QTimer::singleShot(50, &form, [&] {
+            machine.State.V[5] = 7;
+            vip->trigger();
+            switched = true;
+        });
+        QVERIFY(runFor(form, 400));
+        QVERIFY(switched);
+        QVERIFY(vip->isChecked());
+        QCOMPARE(machine.Kind().rules, Rules::Chip8);
+        QCOMPARE(int(machine.State.V[1]), 0);
+        QCOMPARE(int(machine.State.V[5]), 0); // a fresh start
+        QCOMPARE(int(machine.State.Memory[0x50]), 0xF0);
+        QVERIFY(!timer1(form)->isActive());
+        QVERIFY(form.frameClock().isActive());
+        // The delay timer counts at 60 a second: 30 frames in about half a second.
+        QVERIFY(machine.State.DelayTimer < 30);
+
+        form.findChild<QAction*>(QStringLiteral("machineKestrel"))->trigger();
+        QVERIFY(runFor(form, 100));
+        QCOMPARE(int(machine.State.V[1]), 1);
+        QVERIFY(timer1(form)->isActive());
+        QVERIFY(!form.frameClock().isActive());
     }
 
     void pauseCaptionNeverChanges() {

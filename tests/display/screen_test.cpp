@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace kestrel::testing {
 namespace {
 
@@ -56,6 +58,40 @@ class Sprites : public ::testing::Test {
         return true;
     }
 };
+
+// Sprite rows 80 80 FF FF at 0x300. A standard machine wraps the start
+// position and clips the rest, and reads its position once, setting VF last.
+TEST(Machines, SpriteStartWrapClipAndFlag) {
+    const struct {
+        const char* name;
+        std::vector<std::uint16_t> program;
+        int lit[std::size(Machines)];
+        int first[std::size(Machines)]; // the first lit pixel, row by row, or -1
+    } cases[] = {
+        {"start at 70, 34", {0xA300, 0x6046, 0x6122, 0xD011}, {0, 1, 1}, {-1, 134, 134}},
+        {"FF at x = 60", {0xA302, 0x603C, 0x6100, 0xD011}, {4, 4, 4}, {60, 60, 60}},
+        {"FF FF at y = 31", {0xA302, 0x6000, 0x611F, 0xD012}, {8, 8, 8}, {1984, 1984, 1984}},
+        {"DF12 twice, VF = 0", {0x6F00, 0x6100, 0xA300, 0xDF12, 0xDF12}, {2, 0, 0}, {64, -1, -1}},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t m = 0; m < std::size(Machines); ++m) {
+            RomRunner r(Machines[m].kind);
+            r.load({0x8080, 0xFFFF}, 0x300);
+            r.execute(c.program);
+            const std::string screen = [&] {
+                std::string all;
+                for (const std::string& row : r.screen())
+                    all += row;
+                return all;
+            }();
+            const auto first = screen.find('#');
+            EXPECT_EQ(std::count(screen.begin(), screen.end(), '#'), c.lit[m])
+                << c.name << " on " << Machines[m].name;
+            EXPECT_EQ(first == std::string::npos ? -1 : static_cast<int>(first), c.first[m])
+                << c.name << " on " << Machines[m].name;
+        }
+    }
+}
 
 TEST_F(Sprites, OneBitPaintsItsFourByFourBlockThenErasesItWithACollision) {
     sprite({0x80});
@@ -221,6 +257,14 @@ TEST_F(Sprites, TheFontShowsEverySixteenDigits) {
     r.resetAndRunPasses(200);
     EXPECT_EQ(s.V[0], 16);
     EXPECT_TRUE(MatchesGoldenScreen(r.screen(), "font"));
+
+    // A standard machine's font, the common CHIP-8 one, from 0x050.
+    RomRunner standard(ModernChip8Machine);
+    standard.load({0x6000, 0x6100, 0x6201, 0xF029, 0xD125, 0x7105, 0x7001, 0x3008, 0x1206, //
+                   0x6100, 0x6208, 0xF029, 0xD125, 0x7105, 0x7001, 0x3010, 0x1216, 0x1222});
+    standard.run(200);
+    EXPECT_EQ(standard.state().V[0], 16);
+    EXPECT_TRUE(MatchesGoldenScreen(standard.screen(), "chip8_font"));
 }
 
 TEST_F(Sprites, ClearScreenDarkensEveryPixelAndKeepsTheFlag) {

@@ -1,6 +1,8 @@
 #!/bin/bash
 # Uses the real window as a hostile user would, in seeded random bursts:
-# menus, good and hostile files, Cancel, Reset, Pause, About, keys known and
+# menus, good and hostile files, Cancel, Reset, Pause, About, machine
+# switches (each restarting the last file on the machine chosen, or refusing
+# one too long for it), keys known and
 # unknown, held keys, remap clicks single, nested and in storms, the focus
 # moved to another client, the fault box. After every burst Kestrel must be
 # alive, show a probe ROM in time, show an empty label after Reset and keep
@@ -65,10 +67,13 @@ files="$work/files"
 mkdir -p "$files"
 cp "$roms/demo.ch8" "$files/demo.ch8"
 cp "$roms/keypad.ch8" "$files/keypad.ch8"
+cp "$roms/machines.ch8" "$files/machines.ch8"
 cp "$roms/keypad.ch8" "$files/a rom with  spaces.ch8"
 cp "$roms/demo.ch8" "$files/ünïcødé ROM ✓.ch8"
 : >"$files/empty.ch8"
 head -c 7682 /dev/zero >"$files/one byte too long.ch8"
+# Too long for a standard machine (3584 bytes at most), not for Kestrel's.
+head -c 4000 /dev/zero >"$files/too long for chip-8.ch8"
 mkfifo "$files/pipe.ch8"
 # A call to itself fills the call stack, which stops the run whatever
 # depth the run before left (Reset keeps it).
@@ -102,11 +107,13 @@ keys=(KP_0 KP_1 KP_5 KP_9 KP_Enter KP_Add KP_Subtract KP_Multiply KP_Divide KP_D
     adiaeresis eacute ssharp odiaeresis ccedilla XF86AudioPlay XF86AudioMute XF86AudioRaiseVolume
     Shift_L Control_L Alt_L Super_L Shift_R ctrl+a shift+KP_5 alt+x ctrl+shift+z super+d shift+adiaeresis)
 
-rom_kinds=(demo keypad spaces unicode random missing folder empty long pipe)
+rom_kinds=(demo keypad machines spaces unicode random missing folder empty long chip8long pipe)
 path_of() {
     case $1 in
     demo) echo "$files/demo.ch8" ;;
     keypad) echo "$files/keypad.ch8" ;;
+    machines) echo "$files/machines.ch8" ;;
+    chip8long) echo "$files/too long for chip-8.ch8" ;;
     spaces) echo "$files/a rom with  spaces.ch8" ;;
     unicode) echo "$files/ünïcødé ROM ✓.ch8" ;;
     random) echo "$files/random.ch8" ;;
@@ -228,6 +235,19 @@ ev_pause() {
         paused=unknown
         log "  a warning box came up: pause state unknown"
     fi
+}
+machine_names=(Kestrel "COSMAC VIP" modern)
+ev_machine() {
+    rnd 3
+    local item=$((r + 1)) status
+    log "machine ${machine_names[$r]}"
+    for _ in 1 2 3; do
+        tidy machine
+        choose_machine "$item" && return 0
+        status=$?
+        [ "$status" = 2 ] && fail "machine: the menu stayed open after its item was clicked"
+    done
+    fail "machine: CPU > Machine did not open"
 }
 ev_about() {
     dismiss_key
@@ -351,7 +371,7 @@ ev_focus() {
     [ "$back" = 0 ] && timeout 3 xdotool windowfocus --sync "$main" 2>/dev/null
 }
 
-events=(open open open cancel fault reset reset pause about keys keys keys hold remap remap remap storm focus)
+events=(open open open cancel fault reset reset pause machine machine about keys keys keys hold remap remap remap storm focus)
 declare -A counts=()
 
 # shows PATTERN NAME DEADLINE_MS: waits until the screen is PATTERN,

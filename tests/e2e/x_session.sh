@@ -180,12 +180,15 @@ open_menu() {
     return 1
 }
 
-# menu_command OFFSET ITEM: item ITEM (1 or 2) of the two-item menu at OFFSET;
-# waits until the popup is gone. Returns 1 if the menu did not open, 2 if it
-# stayed open after the click on its item.
-menu_command() {
-    open_menu "$1" || return 1
-    timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * (2 * $2 - 1) / 4))
+# Items in each menu: File has two, CPU three (Reset, Pause, Machine), and
+# CPU > Machine three.
+menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 3; else echo 2; fi; }
+
+# click_item ITEM COUNT: clicks item ITEM of the COUNT-item popup at popup_x,
+# popup_y, popup_h, then waits until every popup is gone. Returns 2 if one
+# stayed open.
+click_item() {
+    timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * (2 * $1 - 1) / (2 * $2)))
     sleep 0.2
     timeout 5 xdotool click 1
     for _ in $(seq 50); do
@@ -193,6 +196,32 @@ menu_command() {
         sleep 0.1
     done
     return 2
+}
+
+# menu_command OFFSET ITEM: item ITEM of the menu at OFFSET; waits until the
+# popup is gone. Returns 1 if the menu did not open, 2 if it stayed open
+# after the click on its item.
+menu_command() {
+    open_menu "$1" || return 1
+    click_item "$2" "$(menu_items "$1")"
+}
+
+# choose_machine ITEM: CPU > Machine > item ITEM (1 Kestrel, 2 COSMAC VIP,
+# 3 modern). Returns 1 if a menu did not open, 2 if one stayed open.
+choose_machine() {
+    open_menu "$MenuCPU" || return 1
+    local cpu sub
+    cpu=$(windows_named "$AppId" | tail -n1)
+    timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * 5 / 6))
+    for _ in $(seq 30); do
+        sub=$(windows_named "$AppId" | grep -vx "$cpu" | tail -n1)
+        [ -n "$sub" ] && break
+        sleep 0.1
+    done
+    [ -n "$sub" ] || return 1
+    eval "$(timeout 5 xdotool getwindowgeometry --shell "$sub")"
+    popup_x=$X popup_y=$Y popup_h=$HEIGHT
+    click_item "$1" 3
 }
 
 # wait_gone TITLE SECONDS: whether every window titled TITLE closed in time.

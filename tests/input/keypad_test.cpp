@@ -122,5 +122,40 @@ TEST(Keypad, AProgramPollsTheKeyThroughTheRunLoop) {
     EXPECT_LT(r.state().V[2], 8);
 }
 
+// Kestrel's machine compares VX with the held keypad key's number; a standard
+// one with the value the key stands for (button n - 1's caption), VX & 0xF.
+// VA is 1 unless EX9E skipped; V1 is what FX0A stored.
+TEST(Machines, KeyTestsAndWaitsUseTheKeysValue) {
+    const struct {
+        const char* name;
+        int held; // keypad key, 0 for none
+        std::vector<std::uint16_t> program;
+        int expected[std::size(Machines)];
+        bool readsV1;
+    } cases[] = {
+        {"key 10 held, E09E with 0", 10, {0x6000, 0xE09E, 0x6A01}, {1, 0, 0}, false},
+        {"key 10 held, E09E with 10", 10, {0x600A, 0xE09E, 0x6A01}, {0, 1, 1}, false},
+        {"key 13 held, E09E with 1A", 13, {0x601A, 0xE09E, 0x6A01}, {1, 0, 0}, false},
+        {"none held, E09E with 0", 0, {0x6000, 0xE09E, 0x6A01}, {0, 1, 1}, false},
+        {"key 10 held, E0A1 with 0", 10, {0x6000, 0xE0A1, 0x6A01}, {0, 1, 1}, false},
+        {"F10A, key 11 pressed", 11, {0xF10A}, {11, 0xE, 0xE}, true},
+        {"F10A, key 16 pressed", 16, {0xF10A}, {16, 0xD, 0xD}, true},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t m = 0; m < std::size(Machines); ++m) {
+            RomRunner r(Machines[m].kind);
+            const int code = r.state().KeyMap[static_cast<std::size_t>(c.held)];
+            if (c.held != 0) r.machine.Form_KeyDown(code);
+            // FX0A's wait sees the key go down afresh.
+            r.host.everyYield = [&] {
+                if (r.host.statusText == "Waiting for key...") r.machine.Form_KeyDown(code);
+            };
+            r.execute(c.program);
+            const int value = c.readsV1 ? r.state().V[1] : r.state().V[10];
+            EXPECT_EQ(value, c.expected[m]) << c.name << " on " << Machines[m].name;
+        }
+    }
+}
+
 } // namespace
 } // namespace kestrel::testing

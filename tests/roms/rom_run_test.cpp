@@ -102,5 +102,24 @@ TEST_F(RomRun, KeypadTesterShowsTheHeldKeysNumber) {
     expectCleanRun();
 }
 
+// machines.ch8 shows a line a rule: the machines differ on every line but
+// line 4 between the VIP and modern, and line 5 and 6 between them and Kestrel.
+TEST_F(RomRun, MachinesShowsEachMachinesRules) {
+    open("machines.ch8");
+    snapshotAt(40000, "kestrel");
+    runner.resetAndRun(40001);
+    expectCleanRun();
+    EXPECT_TRUE(MatchesGoldenScreen(screens["kestrel"], "machines_kestrel"));
+
+    for (const auto& [machine, golden] : {std::pair{CosmacVipMachine, "machines_vip"},
+                                          std::pair{ModernChip8Machine, "machines_modern"}}) {
+        RomRunner r(machine);
+        ASSERT_TRUE(r.machine.LoadRom(romPath("machines.ch8")));
+        r.runFrames(60);
+        EXPECT_TRUE(r.host.faults.empty());
+        EXPECT_TRUE(MatchesGoldenScreen(r.screen(), golden));
+    }
+}
+
 } // namespace
 } // namespace kestrel::testing

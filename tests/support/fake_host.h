@@ -24,8 +24,14 @@ class FakeHost : public SilentHost {
   public:
     void yield() override { serve(false); }
     void idleYield() override { serve(true); }
-    void tone(int hz, int ms) override { tones.push_back({hz, ms}); }
-    void stopTone() override { ++toneStops; }
+    void tone(int hz, int ms) override {
+        tones.push_back({hz, ms});
+        toneSounding = true;
+    }
+    void stopTone() override {
+        ++toneStops;
+        toneSounding = false;
+    }
     void setStatusText(const std::string& text) override {
         statusText = text;
         statusHistory.push_back(text);
@@ -54,6 +60,9 @@ class FakeHost : public SilentHost {
     }
     // Run `event` inside every yield, after the scripted ones.
     std::function<void()> everyYield;
+    // Run inside every idle yield, after everyYield: a fake frame clock, whose
+    // frames begin whenever the machine waits for one.
+    std::function<void()> everyIdleYield;
     // Run inside reportFault, after the fault is recorded.
     std::function<void()> onFault;
 
@@ -65,6 +74,7 @@ class FakeHost : public SilentHost {
     std::uint64_t yields = 0;     // all yields, idle ones included
     std::uint64_t idleYields = 0; // those that were allowed to wait
     int toneStops = 0;
+    bool toneSounding = false; // a tone began and has not been stopped
     int surfaceChanges = 0;
     int runRequests = 0;
     std::string statusText;
@@ -92,6 +102,7 @@ class FakeHost : public SilentHost {
         for (auto& event : due)
             event();
         if (everyYield) everyYield();
+        if (idle && everyIdleYield) everyIdleYield();
     }
 
     std::multimap<std::uint64_t, std::function<void()>> script;

@@ -1,18 +1,59 @@
 #include "support/rom_runner.h"
 
 #include "support/program_bytes.h"
+#include "support/temp_file.h"
+
+#include <algorithm>
 
 namespace kestrel::testing {
 
-void RomRunner::load(std::initializer_list<std::uint16_t> words, std::uint32_t at) {
-    PlaceWords(machine.State.Memory, words, at);
+RomRunner::RomRunner(const MachineKind& kind) : machine(host) {
+    machine.LoadDefaultKeyMap();
+    if (kind.rules == Rules::Kestrel) return;
+    machine.SelectMachine(kind);
+    host = FakeHost{}; // the switch's own reset is not the test's
 }
 
-void RomRunner::execute(std::initializer_list<std::uint16_t> words) {
+void RomRunner::load(const std::vector<std::uint16_t>& words, std::uint32_t at) {
+    if (!standard()) return PlaceWords(machine.State.Memory, words, at);
+    const std::vector<std::uint8_t> bytes = WordsToBytes(words);
+    const std::size_t from = at - ProgramStart;
+    if (image_.size() < from + bytes.size()) image_.resize(from + bytes.size());
+    std::copy(bytes.begin(), bytes.end(), image_.begin() + static_cast<std::ptrdiff_t>(from));
+    imageChanged_ = true;
+}
+
+void RomRunner::openImage() {
+    if (!imageChanged_) return;
+    TempFile rom(image_);
+    machine.LoadRom(rom.path());
+    imageChanged_ = false;
+}
+
+void RomRunner::execute(const std::vector<std::uint16_t>& words) {
     load(words);
     const auto spin = static_cast<std::uint32_t>(ProgramStart + 2 * words.size());
     load({static_cast<std::uint16_t>(0x1000 | spin)}, spin);
-    resetAndRunPasses(words.size() + 2);
+    run(words.size() + 2);
+}
+
+// At least one instruction a frame, even where each DXYN ends one.
+void RomRunner::run(std::uint64_t instructions) {
+    if (standard()) return runFrames(instructions);
+    resetAndRunPasses(instructions);
+}
+
+void RomRunner::runFrames(std::uint64_t frames) {
+    openImage();
+    const std::uint64_t last = framesBegun + frames;
+    host.everyIdleYield = [this, last] {
+        if (framesBegun == last) return machine.EndAllRuns();
+        ++framesBegun;
+        machine.StartFrame();
+    };
+    machine.Reset_Click();
+    machine.RunDriver();
+    host.everyIdleYield = nullptr;
 }
 
 void RomRunner::stopAt(std::uint64_t yieldNumber) {

@@ -13,16 +13,30 @@ namespace kestrel::testing {
 
 // A machine on a FakeHost that runs little programs written as instruction
 // words, through Reset_Click and the run loop, for a bounded number of yields.
+//
+// On a standard machine, whose Reset writes memory afresh from the copy of
+// the opened ROM, the words go into a ROM image that is opened before the run,
+// and runs are measured in frames of a fake frame clock.
 class RomRunner {
   public:
-    RomRunner() : machine(host) { machine.LoadDefaultKeyMap(); }
+    explicit RomRunner(const MachineKind& kind = KestrelMachine);
 
-    // Places the words at 512 onward, as a loaded ROM would be.
-    void load(std::initializer_list<std::uint16_t> words, std::uint32_t at = ProgramStart);
+    // Places the words at `at` onward, as a loaded ROM would be.
+    void load(std::initializer_list<std::uint16_t> words, std::uint32_t at = ProgramStart) {
+        load(std::vector<std::uint16_t>(words), at);
+    }
+
+    void load(const std::vector<std::uint16_t>& words, std::uint32_t at = ProgramStart);
 
     // Runs `words` from 512 followed by a jump to itself, through Reset and
     // the run loop, long enough for every word to have executed once.
-    void execute(std::initializer_list<std::uint16_t> words);
+    void execute(std::initializer_list<std::uint16_t> words) {
+        execute(std::vector<std::uint16_t>(words));
+    }
+    void execute(const std::vector<std::uint16_t>& words);
+    // Reset, then run long enough for `instructions` instructions at least:
+    // passes on Kestrel's machine, frames on a standard one.
+    void run(std::uint64_t instructions);
     // Reset, then run `passes` passes of instructions that each make
     // `handlerYields` opening yields (0 for DXYN and unmatched words).
     void resetAndRunPasses(std::uint64_t passes, std::uint64_t handlerYields = 1) {
@@ -35,6 +49,11 @@ class RomRunner {
     // Stop the run inside yield number `yieldNumber`, counted over the host's life.
     void stopAt(std::uint64_t yieldNumber);
 
+    // Opens the ROM image if it changed, resets, and runs `frames` frames,
+    // each begun by the fake frame clock when the machine waits for it.
+    void runFrames(std::uint64_t frames);
+    std::uint64_t framesBegun = 0;
+
     // The 64 x 32 screen read back from the surface, '#' lit and '.' dark.
     std::vector<std::string> screen() const;
     bool lit(int cx, int cy) const;
@@ -42,6 +61,31 @@ class RomRunner {
     FakeHost host;
     Machine machine;
     MachineState& state() { return machine.State; }
+
+  private:
+    bool standard() const { return machine.Kind().rules == Rules::Chip8; }
+    void openImage();
+    std::vector<std::uint8_t> image_; // the standard machine's ROM, from 512
+    bool imageChanged_ = false;
+};
+
+// The three machines, for tables of cases run on each.
+struct NamedMachine {
+    const char* name;
+    MachineKind kind;
+};
+inline const NamedMachine Machines[] = {
+    {"Kestrel", KestrelMachine},
+    {"COSMAC VIP", CosmacVipMachine},
+    {"modern", ModernChip8Machine},
+};
+
+// A case of a rule the machines differ on: a program, and the value it
+// leaves on each of Machines, in their order.
+struct RuleCase {
+    const char* name;
+    std::vector<std::uint16_t> program;
+    int expected[std::size(Machines)];
 };
 
 } // namespace kestrel::testing

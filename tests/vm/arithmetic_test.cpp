@@ -70,6 +70,35 @@ INSTANTIATE_TEST_SUITE_P(
         Case{0x8F0E, 0, 0, 0x80, 0x02, -1}, Case{0x8F0E, 0, 0, 0x7F, 0x00, -1},
         Case{0x8F0E, 0, 0, 0xFF, 0x02, -1}));
 
+// VF after each program (V1 where named), on Kestrel, the VIP and modern.
+TEST(Machines, FlagsLastShiftSourceAndVfReset) {
+    const RuleCase cases[] = {
+        // A standard machine writes the result, then the flag.
+        {"8F14: FF + 1", {0x6FFF, 0x6101, 0x8F14}, {2, 1, 1}},
+        {"8F15: 5 - 3", {0x6F05, 0x6103, 0x8F15}, {0xFE, 1, 1}},
+        {"8F17: 5 - 2", {0x6F02, 0x6105, 0x8F17}, {4, 1, 1}},
+        {"8F16: VY = 81", {0x6F02, 0x6181, 0x8F16}, {0, 1, 1}},
+        {"8F1E: VY = 81", {0x6F40, 0x6181, 0x8F1E}, {0, 1, 1}},
+        {"81F5, V1 read: 5 - 3", {0x6105, 0x6F03, 0x81F5, 0x6F00, 0x8F10}, {4, 2, 2}},
+        // A standard machine shifts VY into VX (V1 read).
+        {"8126: VX = 81, VY = 04", {0x6181, 0x6204, 0x8126, 0x8F10}, {0x40, 0x02, 0x02}},
+        {"812E: VX = 81, VY = 04", {0x6181, 0x6204, 0x812E, 0x8F10}, {0x02, 0x08, 0x08}},
+        {"8126 flag: VX = 81, VY = 04", {0x6181, 0x6204, 0x8126}, {1, 0, 0}},
+        // The VIP clears VF after OR, AND and XOR.
+        {"8121", {0x6F05, 0x6130, 0x6203, 0x8121}, {5, 0, 5}},
+        {"8122", {0x6F05, 0x6130, 0x6203, 0x8122}, {5, 0, 5}},
+        {"8123", {0x6F05, 0x6130, 0x6203, 0x8123}, {5, 0, 5}},
+        {"8F11", {0x6F0F, 0x61F0, 0x8F11}, {0xFF, 0, 0xFF}},
+    };
+    for (const RuleCase& c : cases) {
+        for (std::size_t m = 0; m < std::size(Machines); ++m) {
+            RomRunner r(Machines[m].kind);
+            r.execute(c.program);
+            EXPECT_EQ(r.state().V[15], c.expected[m]) << c.name << " on " << Machines[m].name;
+        }
+    }
+}
+
 TEST(Random, MasksASingleDrawAndCoversTheMaskedRange) {
     RomRunner r;
     MachineState& s = r.state();

@@ -85,6 +85,48 @@ TEST(Flow, JumpsAreNotMasked) {
     EXPECT_EQ(r.state().ProgramCounter, 0x1100u);
 }
 
+// Kestrel's machine holds 257 calls and leaves BNNN unmasked; a standard one
+// holds 16 and wraps BNNN's target at 4096.
+TEST(Machines, CallDepthAndJumpTargets) {
+    const struct {
+        const char* name;
+        std::vector<std::uint16_t> program;
+        int expected[std::size(Machines)];      // VA
+        const char* fault[std::size(Machines)]; // part of the fault's text, if any
+    } cases[] = {
+        // VA counts the calls made, the one that overflows among them.
+        {"self-call",
+         {0x7A01, 0x2200},
+         {258 % 256, 17, 17},
+         {"(depth 257 of 257)", "(depth 16 of 16)", "(depth 16 of 16)"}},
+        {"return with none", {0x7A01, 0x00EE}, {1, 1, 1}, {"(depth 0)", "(depth 0)", "(depth 0)"}},
+        // B300 with V0 = 4 lands at 0x304 everywhere.
+        {"BNNN", {0x6004, 0xB300}, {4, 4, 4}, {}},
+        // 0xFFF + 0xFF: 0x10FE on Kestrel's machine, and its zero words go on
+        // upward; 0x0FE on a standard one, whose 129 zero words lead back to 512.
+        {"BFFF wraps", {0x7A01, 0x60FF, 0xBFFF}, {1, 3, 3}, {}},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t m = 0; m < std::size(Machines); ++m) {
+            RomRunner r(Machines[m].kind);
+            r.load(c.program);
+            r.load({0x6A03, 0x1302, 0x6A04, 0x1306}, 0x300);
+            // Enough for 258 calls; 360 and 288 instructions, three times
+            // round the wrapped program, on the VIP and modern.
+            r.run(m == 0 ? 600 : 24);
+            const std::string where = std::string(c.name) + " on " + Machines[m].name;
+            EXPECT_EQ(r.state().V[10], c.expected[m]) << where;
+            if (c.fault[m] == nullptr) {
+                EXPECT_TRUE(r.host.faults.empty()) << where;
+            } else {
+                ASSERT_EQ(r.host.faults.size(), 1u) << where;
+                EXPECT_NE(r.host.faults[0].find(c.fault[m]), std::string::npos)
+                    << where << ": " << r.host.faults[0];
+            }
+        }
+    }
+}
+
 TEST(Flow, ASelfJumpSpinsWhileTicksAndKeysAreServed) {
     RomRunner r;
     r.load({0x1200});

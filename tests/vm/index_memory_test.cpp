@@ -47,6 +47,39 @@ TEST(Index, Fx29UsesVxWhole) {
     }
 }
 
+// I after FX55, FX65 and FX29, and V0 read back where a store reached past
+// 4095, which a standard machine wraps to 0 and Kestrel's does not.
+TEST(Machines, IndexAdvanceFontAddressAndMemoryWrap) {
+    const struct {
+        const char* name;
+        std::vector<std::uint16_t> program;
+        bool readsI; // else V0
+        int expected[std::size(Machines)];
+    } cases[] = {
+        {"F255 advances I by 3", {0xA300, 0xF255}, true, {0x300, 0x303, 0x303}},
+        {"F365 advances I by 4", {0xA300, 0xF365}, true, {0x300, 0x304, 0x304}},
+        {"F029, V0 = 1A",
+         {0x601A, 0xF029},
+         true,
+         {4096 + 5 * 0x1A, 0x50 + 5 * 0xA, 0x50 + 5 * 0xA}},
+        {"F029, V0 = 0F", {0x600F, 0xF029}, true, {4096 + 5 * 0xF, 0x50 + 5 * 0xF, 0x50 + 5 * 0xF}},
+        {"F255 at FFE reaches 0",
+         {0x6001, 0x6102, 0x6203, 0xAFFE, 0xF255, 0xA000, 0xF065},
+         false,
+         {0, 3, 3}},
+        {"F033 at FFF reaches 0 and 1", {0x60FF, 0xAFFF, 0xF033, 0xA000, 0xF065}, false, {0, 5, 5}},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t m = 0; m < std::size(Machines); ++m) {
+            RomRunner r(Machines[m].kind);
+            r.execute(c.program);
+            const auto value = c.readsI ? static_cast<int>(r.state().IndexReg) : r.state().V[0];
+            EXPECT_EQ(value, c.expected[m]) << c.name << " on " << Machines[m].name;
+            EXPECT_TRUE(r.host.faults.empty()) << c.name << " on " << Machines[m].name;
+        }
+    }
+}
+
 TEST(Index, BcdStoresDigitsAndLeavesI) {
     RomRunner r;
     for (auto [v, digits] : {std::pair{159, std::array<int, 3>{1, 5, 9}},

@@ -102,5 +102,107 @@ TEST(Reset, ARestartedProgramInheritsTheOldRunsRegisters) {
     EXPECT_EQ(r.state().V[1], 6);
 }
 
+// Memory as a standard machine starts it: the font at 0x050, `rom` at 512,
+// zero elsewhere.
+std::array<std::uint8_t, MemorySize> StandardMemory(const std::vector<std::uint8_t>& rom) {
+    std::array<std::uint8_t, MemorySize> memory{};
+    std::copy(std::begin(Chip8Font), std::end(Chip8Font), memory.begin() + 0x50);
+    std::copy(rom.begin(), rom.end(), memory.begin() + ProgramStart);
+    return memory;
+}
+
+// A standard machine restarts the program as loaded, from the copy taken when
+// it was opened: the file is gone by then.
+TEST(Machines, ResetRestartsFromTheCopyWithEverythingCleared) {
+    for (const NamedMachine& m : {Machines[1], Machines[2]}) {
+        RomRunner r(m.kind);
+        MachineState& s = r.state();
+        const std::vector<std::uint8_t> rom = {0x6A, 0x07, 0x12, 0x02};
+        {
+            TempFile file(rom);
+            ASSERT_TRUE(r.machine.LoadRom(file.path()));
+        }
+        s.Memory.fill(0xEE);
+        s.V.fill(9);
+        s.IndexReg = 0x123;
+        s.StackPointer = 3;
+        s.CallStack.fill(0x345);
+        s.DelayTimer = 40;
+        s.SoundTimer = 50;
+        MachineDoor::Surface(r.machine).FillRect(0, 0, 256, 127, LitColour);
+        r.machine.Reset_Click();
+        EXPECT_EQ(s.Memory, StandardMemory(rom)) << m.name;
+        EXPECT_EQ(s.V, decltype(s.V){}) << m.name;
+        EXPECT_EQ(s.IndexReg, 0u);
+        EXPECT_EQ(s.StackPointer, 0);
+        EXPECT_EQ(s.CallStack, decltype(s.CallStack){});
+        EXPECT_EQ(s.DelayTimer, 0);
+        EXPECT_EQ(s.SoundTimer, 0);
+        EXPECT_EQ(s.ProgramCounter, 512u);
+        EXPECT_EQ(r.screen(), std::vector<std::string>(32, std::string(64, '.')));
+        r.runFrames(2);
+        EXPECT_EQ(s.V[10], 7) << m.name;
+    }
+}
+
+// Choosing a machine restarts the last opened ROM on it; a copy too long for
+// it is refused with the load-refusal text, and the machine starts with the
+// font alone, keeping the copy for a machine that holds it.
+TEST(Machines, ChoosingAMachineRestartsTheLastRomOnIt) {
+    const std::vector<std::uint8_t> fits(3584, 0x12);
+    const std::vector<std::uint8_t> tooLong(3585, 0x34);
+    RomRunner r;
+    MachineState& s = r.state();
+    const auto choose = [&](const MachineKind& kind) {
+        r.host = FakeHost{};
+        s.V[3] = 3;
+        s.DelayTimer = 9;
+        r.machine.SelectMachine(kind);
+        EXPECT_EQ(r.host.runRequests, 1);
+        EXPECT_EQ(s.V[3], 0);
+        EXPECT_EQ(s.DelayTimer, 0);
+        EXPECT_EQ(s.ProgramCounter, 512u);
+    };
+    {
+        TempFile file(fits);
+        ASSERT_TRUE(r.machine.LoadRom(file.path()));
+    }
+    choose(CosmacVipMachine);
+    EXPECT_TRUE(r.host.loadErrors.empty());
+    EXPECT_EQ(s.Memory, StandardMemory(fits));
+
+    // A file too long for the VIP is refused there: nothing loaded or reset.
+    TempFile longFile(tooLong);
+    r.host = FakeHost{};
+    r.machine.OpenRom(longFile.path());
+    ASSERT_EQ(r.host.loadErrors.size(), 1u);
+    EXPECT_NE(r.host.loadErrors[0].find("it is 3585 bytes long, and a ROM may be at most 3584 "
+                                        "bytes (addresses 512..4095)"),
+              std::string::npos)
+        << r.host.loadErrors[0];
+    EXPECT_EQ(r.host.runRequests, 0);
+    EXPECT_EQ(s.Memory, StandardMemory(fits));
+
+    choose(KestrelMachine);
+    r.machine.OpenRom(longFile.path());
+    EXPECT_TRUE(r.host.loadErrors.empty());
+    // Up to Kestrel's font, which Reset writes at 4096.
+    EXPECT_TRUE(std::equal(tooLong.begin(), tooLong.end() - 1, s.Memory.begin() + ProgramStart));
+
+    choose(ModernChip8Machine);
+    ASSERT_EQ(r.host.loadErrors.size(), 1u);
+    EXPECT_NE(r.host.loadErrors[0].find("\"" + longFile.path() + "\": it is 3585 bytes long"),
+              std::string::npos)
+        << r.host.loadErrors[0];
+    EXPECT_EQ(s.Memory, StandardMemory({}));
+
+    choose(KestrelMachine);
+    EXPECT_TRUE(r.host.loadErrors.empty());
+    // Up to Kestrel's font, which Reset writes at 4096.
+    EXPECT_TRUE(std::equal(tooLong.begin(), tooLong.end() - 1, s.Memory.begin() + ProgramStart));
+    EXPECT_TRUE(std::equal(Font.begin(), Font.end(), s.Memory.begin() + FontBase));
+    EXPECT_EQ(s.Memory[0x50], 0);
+}
+
 } // namespace
 } // namespace kestrel::testing

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace kestrel::testing {
@@ -115,6 +117,85 @@ TEST(RunLoop, AFetchAt8192WouldReadPastMemoryAndStopsTheRun) {
     ASSERT_EQ(r.host.faults.size(), 1u);
     EXPECT_NE(r.host.faults[0].find("8192"), std::string::npos) << r.host.faults[0];
     EXPECT_NE(r.host.faults[0].find("8193"), std::string::npos) << r.host.faults[0];
+}
+
+// A standard machine's frame runs its rate of instructions with no yield
+// between them, then waits idly for the next; the VIP's DXYN ends its frame.
+TEST(Machines, AFrameRunsTheRateThenWaitsAndTheVipsSpriteEndsIt) {
+    const std::vector<std::uint16_t> count = {0x7A01, 0x1200};
+    const std::vector<std::uint16_t> sprites = {0x7A01, 0xD001, 0x7A01, 0xD001,
+                                                0x7A01, 0xD001, 0x1200};
+    const struct {
+        const char* name;
+        const std::vector<std::uint16_t>& program;
+        std::uint64_t frames;
+        std::optional<int> speed;
+        int va[2]; // VIP, modern
+    } cases[] = {
+        {"counting, 1 frame", count, 1, {}, {8, 6}},
+        {"counting, 3 frames", count, 3, {}, {23, 18}},
+        {"counting at 7 a frame, 2 frames", count, 2, 7, {7, 7}},
+        {"three sprites, 1 frame", sprites, 1, {}, {1, 6}},
+        {"three sprites, 2 frames", sprites, 2, {}, {2, 11}},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t m = 0; m < 2; ++m) {
+            RomRunner r(Machines[m + 1].kind);
+            r.machine.SetSpeed(c.speed);
+            r.load(c.program);
+            r.runFrames(c.frames);
+            const std::string where = std::string(c.name) + " on " + Machines[m + 1].name;
+            EXPECT_EQ(r.state().V[10], c.va[m]) << where;
+            // One idle wait a frame and one more, where the clock ended the run.
+            EXPECT_EQ(r.host.idleYields, c.frames + 1) << where;
+            EXPECT_EQ(r.host.yields, r.host.idleYields) << where;
+        }
+    }
+}
+
+// Each of the database's seven quirks, set on the modern machine as a per-ROM
+// override would set it, changes its rule and nothing else.
+TEST(Machines, EachQuirkOverrideChangesItsRule) {
+    enum class Read { VA, VF, I, Lit };
+    const struct {
+        const char* quirk;
+        std::vector<std::uint16_t> program;
+        Read read;
+        int without, with;
+    } cases[] = {
+        {"shift", {0x6181, 0x6204, 0x8126, 0x8F10}, Read::VF, 0x02, 0x40},
+        {"memoryIncrementByX", {0xA300, 0xF255}, Read::I, 0x303, 0x302},
+        {"memoryLeaveIUnchanged", {0xA300, 0xF255}, Read::I, 0x303, 0x300},
+        {"wrap", {0xA320, 0x603C, 0x6100, 0xD011}, Read::Lit, 4, 8},
+        {"jump", {0x6004, 0x6308, 0xB300}, Read::VA, 4, 8},
+        {"vblank", {0x7A01, 0xD001, 0x7A01, 0xD001, 0x1200}, Read::VA, 5, 1},
+        {"logic", {0x6F05, 0x8121}, Read::VF, 5, 0},
+    };
+    for (const auto& c : cases) {
+        for (const bool set : {false, true}) {
+            MachineKind kind = ModernChip8Machine;
+            ASSERT_TRUE(SetQuirk(kind.quirks, c.quirk, set)) << c.quirk;
+            RomRunner r(kind);
+            r.load({0x6A04, 0x1306, 0x6A08, 0x130A}, 0x304);
+            r.load({0xFF00}, 0x320);
+            r.load(c.program);
+            r.runFrames(1);
+            int value = 0;
+            switch (c.read) {
+            case Read::VA: value = r.state().V[10]; break;
+            case Read::VF: value = r.state().V[15]; break;
+            case Read::I: value = static_cast<int>(r.state().IndexReg); break;
+            case Read::Lit:
+                for (const std::string& row : r.screen())
+                    value += static_cast<int>(std::count(row.begin(), row.end(), '#'));
+                break;
+            }
+            EXPECT_EQ(value, set ? c.with : c.without) << c.quirk << (set ? " set" : " clear");
+        }
+    }
+    Quirks quirks;
+    EXPECT_FALSE(SetQuirk(quirks, "vBlank", true)); // names are the database's, exactly
+    EXPECT_FALSE(quirks.vblank);
 }
 
 } // namespace

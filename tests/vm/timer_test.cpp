@@ -114,5 +114,46 @@ TEST(TimerRegisters, Fx07ReadsTheTimerAsItsOwnYieldLeftIt) {
     EXPECT_EQ(r.state().V[2], 8); // 10, less the pass, less the tick
 }
 
+// A standard machine counts both timers once a frame, before the frame's
+// instructions, and nowhere else; Pause stops them and the tone, which
+// sounds while the sound timer is above 0.
+TEST(Machines, TimersCountOnceAFrameAndPauseStopsThemAndTheTone) {
+    struct Seen {
+        int delay, sound;
+        bool sounding;
+        bool operator==(const Seen&) const = default;
+    };
+    // Frame 1 runs DT = ST = 4; Pause is chosen before frame 3 and again before frame 5.
+    const std::vector<Seen> expected = {{0, 0, false}, {3, 3, true}, {3, 3, false}, {3, 3, false},
+                                        {2, 2, true},  {1, 1, true}, {0, 0, false}, {0, 0, false}};
+    for (const NamedMachine& m : {Machines[1], Machines[2]}) {
+        RomRunner r(m.kind);
+        r.load({0x6004, 0xF015, 0xF018, 0x1206});
+        r.runFrames(0); // opens the program
+        std::vector<Seen> seen;
+        r.host.everyIdleYield = [&] {
+            if (seen.size() == expected.size()) return r.machine.EndAllRuns();
+            if (seen.size() == 2 || seen.size() == 4) r.machine.pausex_Click();
+            r.machine.StartFrame();
+            r.machine.Timer1_Timer(); // Kestrel's tick counts nothing here
+            seen.push_back({r.state().DelayTimer, r.state().SoundTimer, r.host.toneSounding});
+        };
+        r.machine.Reset_Click();
+        r.machine.RunDriver();
+        EXPECT_EQ(seen, expected) << m.name;
+        EXPECT_EQ(r.host.tones.size(), 2u) << m.name; // at FX18, and again after Pause
+    }
+}
+
+TEST(Machines, Fx18WithZeroSilencesTheTone) {
+    for (const NamedMachine& m : {Machines[1], Machines[2]}) {
+        RomRunner r(m.kind);
+        r.execute({0x6010, 0xF018, 0x6000, 0xF018});
+        ASSERT_EQ(r.host.tones.size(), 1u) << m.name;
+        EXPECT_EQ(r.host.tones[0].hz, 500);
+        EXPECT_FALSE(r.host.toneSounding) << m.name;
+    }
+}
+
 } // namespace
 } // namespace kestrel::testing
