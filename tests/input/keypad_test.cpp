@@ -148,12 +148,13 @@ TEST(Machines, KeyTestsAndWaitsUseTheKeysValue) {
         for (std::size_t m = 0; m < std::size(Machines); ++m) {
             RomRunner r(Machines[m].kind);
             const int code = r.state().KeyMap[static_cast<std::size_t>(c.held)];
-            if (c.held != 0) r.machine.Form_KeyDown(code);
-            // FX0A's wait sees the key go down afresh, and up.
+            if (c.held != 0 && !c.readsV1) r.machine.Form_KeyDown(code);
+            // FX0A's wait sees the key go down, and up a yield later.
+            bool down = false;
             r.host.everyYield = [&] {
                 if (r.host.statusText != "Waiting for key...") return;
-                r.machine.Form_KeyDown(code);
-                r.machine.Form_KeyUp(code);
+                down ? r.machine.Form_KeyUp(code) : r.machine.Form_KeyDown(code);
+                down = !down;
             };
             r.execute(c.program);
             const int value = c.readsV1 ? r.state().V[1] : r.state().V[10];
