@@ -3,12 +3,16 @@
 // frame running at the machine's own rate for 10 s after 1 s to settle.
 // Prints the process's CPU share, the frame rate, the delay timer's count
 // and how far frame starts fell from their deadlines.
-//   kestrel_frame_pacing vip|modern|kestrel [seconds]
+//   kestrel_frame_pacing vip|modern|kestrel [seconds] [speed]
+// With a speed (an item of CPU > Speed: 7, 15, 30, 100 or 1000), that item is
+// chosen and a program that counts its instructions in I runs instead, and
+// the instructions a second are printed too.
 
 #include "form1.h"
 #include "support/program_bytes.h"
 #include "support/temp_file.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QTimer>
 
@@ -48,11 +52,19 @@ const std::vector<std::uint16_t> DrawEveryFrame = {
     0xFF00, // bar: FF
 };
 
+// Adds 1 to I in a loop of two instructions: 2 x I instructions have run.
+const std::vector<std::uint16_t> CountInstructions = {
+    0x6001, // LD V0, 1
+    0xF01E, // loop: ADD I, V0
+    0x1202, // JP loop
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
     const char* which = argc > 1 ? argv[1] : "modern";
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
+    const int speed = argc > 3 ? std::atoi(argv[3]) : 0;
     const kestrel::MachineKind& kind = std::strcmp(which, "vip") == 0 ? kestrel::CosmacVipMachine
                                        : std::strcmp(which, "kestrel") == 0
                                            ? kestrel::KestrelMachine
@@ -60,10 +72,20 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     kestrel::Form1 form;
     form.show();
-    kestrel::testing::TempFile rom(kestrel::testing::WordsToBytes(DrawEveryFrame));
+    kestrel::testing::TempFile rom(
+        kestrel::testing::WordsToBytes(speed > 0 ? CountInstructions : DrawEveryFrame));
     kestrel::Machine& machine = form.machine();
     machine.OpenRom(rom.path());
     form.chooseMachine(kind);
+    if (speed > 0) {
+        auto* item = form.findChild<QAction*>(QStringLiteral("Speed%1").arg(speed));
+        if (item == nullptr || !item->isEnabled()) {
+            std::fprintf(stderr, "no speed %d on this machine\n", speed);
+            return 2;
+        }
+        item->trigger();
+    }
+    std::uint64_t indexAtStart = 0;
 
     std::vector<std::int64_t> lateness;
     long long delaySteps = 0;
@@ -91,6 +113,7 @@ int main(int argc, char** argv) {
         measuring = true;
         cpuAtStart = cpuSeconds();
         startedAt = Clock::now();
+        indexAtStart = machine.State.IndexReg;
         form.frameClock().recordLateness(&lateness);
     });
     QTimer::singleShot(static_cast<int>(1000 + seconds * 1000), Qt::PreciseTimer, [&] {
@@ -112,6 +135,11 @@ int main(int argc, char** argv) {
                     which, elapsed, 100.0 * cpu / elapsed, lateness.size() / elapsed,
                     lateness.size(), delaySteps, delaySteps * 10.0 / elapsed, percentile(0.5),
                     percentile(0.99), offMs.empty() ? 0.0 : offMs.back());
+        if (speed > 0) {
+            const double perSecond = 2.0 * double(machine.State.IndexReg - indexAtStart) / elapsed;
+            std::printf("  at %d a frame: %.0f instructions/s, %.2f %% of %d\n", speed, perSecond,
+                        100.0 * perSecond / (60.0 * speed), 60 * speed);
+        }
         std::fflush(stdout);
         machine.EndAllRuns();
         QApplication::quit();

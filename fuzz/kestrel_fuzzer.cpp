@@ -227,6 +227,12 @@ class FuzzHost : public testing::SilentHost {
     }
 
   private:
+    // A place in or beside the letter block, from the key code's high bits.
+    static KeyPlace placeOf(std::int16_t argument) {
+        const auto bits = static_cast<std::uint16_t>(argument);
+        return {(bits >> 9) & 7, (bits >> 12) & 7};
+    }
+
     void noteNewRun(std::uint64_t generationBefore) {
         if (machine->RunGeneration() != generationBefore) runState = RunState::Running;
     }
@@ -235,8 +241,15 @@ class FuzzHost : public testing::SilentHost {
         Machine& m = *machine;
         const std::uint64_t generation = m.RunGeneration();
         switch (e.kind) {
-        case EventKind::KeyDown: m.Form_KeyDown(e.argument); break;
-        case EventKind::KeyUp: m.Form_KeyUp(); break;
+        case EventKind::KeyDown: m.Form_KeyDown(e.argument, placeOf(e.argument)); break;
+        // No host key has a negative code: those key-ups stand for focus loss.
+        case EventKind::KeyUp:
+            if (e.argument < 0) {
+                m.Form_Deactivate();
+            } else {
+                m.Form_KeyUp(e.argument, placeOf(e.argument));
+            }
+            break;
         case EventKind::Tick: m.Timer1_Timer(); break;
         case EventKind::Pause: m.pausex_Click(); break;
         case EventKind::Reset:

@@ -155,6 +155,7 @@ void Form1::buildMenus() {
         item->setChecked(&choice.kind == &KestrelMachine);
         group->addAction(item);
     }
+    speedMenu_ = new SpeedMenu(*cpu, machine_);
 
     QAction* about = bar->addAction(QStringLiteral("About"), this, &Form1::About_Click);
     about->setObjectName(QStringLiteral("About"));
@@ -209,6 +210,7 @@ void Form1::Command1_Click(int Index) {
 
 void Form1::chooseMachine(const MachineKind& kind) {
     machine_.SelectMachine(kind);
+    speedMenu_->followMachine();
     if (kind.rules == Rules::Chip8) {
         timer1_.stop();
         if (!frameClock_.isActive()) frameClock_.start();

@@ -3,6 +3,7 @@
 #include "frame_clock.h"
 #include "key_preview.h"
 #include "picture_box.h"
+#include "speed_menu.h"
 #include "tone_player.h"
 #include "vm/host.h"
 #include "vm/machine.h"
@@ -87,6 +88,7 @@ class Form1 : public QMainWindow, public Host {
     // The standard machines' frames; Kestrel's machine has its tick instead.
     FrameClock frameClock_{[this] { machine_.StartFrame(); }, this};
     std::unique_ptr<KeyPreview> keyPreview_;
+    SpeedMenu* speedMenu_ = nullptr; // a child of the CPU menu
 };
 
 } // namespace kestrel

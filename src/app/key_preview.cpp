@@ -24,7 +24,8 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::WindowDeactivate && watched == &window_) {
         dropPendingRelease();
-        machine_.Form_KeyUp();
+        downCodes_.fill(0);
+        machine_.Form_Deactivate();
         return false;
     }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
@@ -51,26 +52,34 @@ void KeyPreview::keyDown(const QKeyEvent& key) {
         }
         flushRelease();
     }
-    machine_.Form_KeyDown(
-        codes_.codeFor(key.key(), key.modifiers(), key.nativeScanCode(), key.nativeVirtualKey()));
+    const quint32 scanCode = key.nativeScanCode();
+    const int code = codes_.codeFor(key.key(), key.modifiers(), scanCode, key.nativeVirtualKey());
+    if (remembers(scanCode)) downCodes_[scanCode] = code;
+    machine_.Form_KeyDown(code, PlaceOfScanCode(scanCode));
 }
 
 // Every key-up releases the held key, whether the key has a code or not.
 void KeyPreview::keyUp(const QKeyEvent& key) {
-    if (key.nativeScanCode() == 0) {
-        machine_.Form_KeyUp();
+    const quint32 scanCode = key.nativeScanCode();
+    int code = remembers(scanCode) ? downCodes_[scanCode] : 0;
+    if (code == 0)
+        code = codes_.codeFor(key.key(), key.modifiers(), scanCode, key.nativeVirtualKey());
+    const KeyPlace place = PlaceOfScanCode(scanCode);
+    if (scanCode == 0) {
+        machine_.Form_KeyUp(code, place);
         return;
     }
     // A key of the real keyboard: it may be the first half of a repeat.
     flushRelease();
-    pendingRelease_ = {true, key.nativeScanCode(), key.timestamp()};
+    pendingRelease_ = {true, scanCode, key.timestamp(), code, place};
     releaseTimer_.start();
 }
 
 void KeyPreview::flushRelease() {
     if (!pendingRelease_.active) return;
     dropPendingRelease();
-    machine_.Form_KeyUp();
+    if (remembers(pendingRelease_.scanCode)) downCodes_[pendingRelease_.scanCode] = 0;
+    machine_.Form_KeyUp(pendingRelease_.code, pendingRelease_.place);
 }
 
 void KeyPreview::dropPendingRelease() {

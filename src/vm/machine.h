@@ -1,6 +1,8 @@
 #pragma once
 
 #include "display/screen_surface.h"
+#include "input/chip8_keypad.h"
+#include "input/key_place.h"
 #include "vm/cadence.h"
 #include "vm/host.h"
 #include "vm/machine_kind.h"
@@ -77,8 +79,12 @@ class Machine {
 
     // input/key_map.cpp
     void LoadDefaultKeyMap();
-    void Form_KeyDown(int keyCode);
-    void Form_KeyUp();
+    // A key's code, and its place in the letter block if it has one. Each
+    // key-up carries its key-down's code and place; Kestrel's machine looks
+    // at neither, and any key-up releases its one held key.
+    void Form_KeyDown(int keyCode, KeyPlace place = {});
+    void Form_KeyUp(int keyCode = 0, KeyPlace place = {});
+    void Form_Deactivate(); // the window lost the focus: every held key goes up
 
     // input/remap.cpp
     void Command1_Click(int Index);
@@ -192,11 +198,15 @@ class Machine {
     void drawscreen();
     void drawChip8Sprite();
 
+    // input/key_map.cpp
+    int chip8KeyOf(int keyCode, KeyPlace place) const;
+
     // input/keypad.cpp
     bool keyMatches();
     void SkipIfKeyPressed();
     void SkipIfKeyNotPressed();
     void WaitForKeyPress();
+    void waitForKeyRelease(std::uint64_t run);
 
     // Data.
     Host& host_;
@@ -226,6 +236,7 @@ class Machine {
     std::string romPath_;
     bool frameBegun_ = false; // a frame began that the paced run has not run yet
     bool frameEnded_ = false; // the VIP's DXYN ended the frame early
+    Chip8Keypad keypad_;      // the standard machines' sixteen keys
     // Faults.
     std::uint32_t instructionAddress_ = 0;
     std::string pendingFault_;

@@ -6,6 +6,7 @@
 #include "key_preview.h"
 #include "key_translation.h"
 #include "support/key_codes.h"
+#include "support/machine_door.h"
 #include "support/silent_host.h"
 
 #include <QKeyEvent>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <set>
 
 using namespace kestrel;
 using namespace kestrel::apptest;
@@ -40,6 +43,14 @@ class KeyboardTest : public QObject {
     static void sendKey(QWidget* to, QEvent::Type type, Qt::Key key,
                         Qt::KeyboardModifiers modifiers, bool autoRepeat) {
         QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
+        QApplication::sendEvent(to, &event);
+    }
+    // A key of the real keyboard, as xcb delivers it: its X keycode, and a
+    // server timestamp.
+    static void sendScanned(QWidget* to, QEvent::Type type, Qt::Key key, quint32 scanCode,
+                            quint64 timestamp) {
+        QKeyEvent event(type, key, Qt::NoModifier, scanCode, 0, 0);
+        event.setTimestamp(timestamp);
         QApplication::sendEvent(to, &event);
     }
 
@@ -413,6 +424,90 @@ class KeyboardTest : public QObject {
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
         QCOMPARE(w.machine.State.KeyPressed, 0);
+    }
+
+    // The letter block goes by the key's place, its X keycode, whatever
+    // character the layout prints on it: each row is the same four keys on a
+    // US, a German and a French keyboard.
+    void theLetterBlockGoesByPlaceNotCharacter_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<quint32>("scanCode");
+        QTest::addColumn<int>("value");
+        const struct {
+            const char* layout;
+            Qt::Key keys[16]; // digit row, top, home, bottom, four keys each
+        } layouts[] = {
+            {"us",
+             {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_Q, Qt::Key_W, Qt::Key_E,
+              Qt::Key_R, Qt::Key_A, Qt::Key_S, Qt::Key_D, Qt::Key_F, Qt::Key_Z, Qt::Key_X,
+              Qt::Key_C, Qt::Key_V}},
+            {"de",
+             {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_Q, Qt::Key_W, Qt::Key_E,
+              Qt::Key_R, Qt::Key_A, Qt::Key_S, Qt::Key_D, Qt::Key_F, Qt::Key_Y, Qt::Key_X,
+              Qt::Key_C, Qt::Key_V}},
+            {"fr",
+             {Qt::Key_Ampersand, Qt::Key_Eacute, Qt::Key_QuoteDbl, Qt::Key_Apostrophe, Qt::Key_A,
+              Qt::Key_Z, Qt::Key_E, Qt::Key_R, Qt::Key_Q, Qt::Key_S, Qt::Key_D, Qt::Key_F,
+              Qt::Key_W, Qt::Key_X, Qt::Key_C, Qt::Key_V}},
+        };
+        const quint32 rowStarts[4] = {10, 24, 38, 52};
+        const int values[16] = {0x1, 0x2, 0x3, 0xC, 0x4, 0x5, 0x6, 0xD,
+                                0x7, 0x8, 0x9, 0xE, 0xA, 0x0, 0xB, 0xF};
+        for (const auto& layout : layouts) {
+            for (int i = 0; i < 16; ++i) {
+                const quint32 scanCode = rowStarts[i / 4] + static_cast<quint32>(i % 4);
+                QTest::addRow("%s, keycode %u", layout.layout, scanCode)
+                    << layout.keys[i] << scanCode << values[i];
+            }
+        }
+    }
+
+    void theLetterBlockGoesByPlaceNotCharacter() {
+        QFETCH(Qt::Key, key);
+        QFETCH(quint32, scanCode);
+        QFETCH(int, value);
+        PreviewedWindow w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        sendScanned(&w.window, QEvent::KeyPress, key, scanCode, 1000);
+        for (int other = 0; other < 16; ++other)
+            QCOMPARE(testing::MachineDoor::Keypad(w.machine).isDown(other), other == value);
+        sendScanned(&w.window, QEvent::KeyRelease, key, scanCode, 1100);
+        QTRY_VERIFY_WITH_TIMEOUT(!testing::MachineDoor::Keypad(w.machine).isDown(value), 500);
+    }
+
+    // Several keys at once, from the block and the keypad; a key goes up as
+    // it went down, though Shift gave it another character meanwhile; the map
+    // comes before the block; losing the focus releases every held key.
+    void severalKeysAtOnceTheMapFirstAndFocusLoss() {
+        PreviewedWindow w;
+        QWidget other;
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        w.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        const Chip8Keypad& keypad = testing::MachineDoor::Keypad(w.machine);
+        const auto down = [&] {
+            std::set<int> held;
+            for (int value = 0; value < 16; ++value)
+                if (keypad.isDown(value)) held.insert(value);
+            return held;
+        };
+        sendScanned(&w.window, QEvent::KeyPress, Qt::Key_Ampersand, 10, 1000); // French 1
+        sendScanned(&w.window, QEvent::KeyPress, Qt::Key_X, 53, 1001);
+        QTest::keyPress(&w.window, Qt::Key_5, Qt::KeypadModifier);
+        QCOMPARE(down(), (std::set<int>{1, 0, 5}));
+        sendScanned(&w.window, QEvent::KeyRelease, Qt::Key_1, 10, 1200); // with Shift down
+        QTRY_COMPARE_WITH_TIMEOUT(down(), (std::set<int>{0, 5}), 500);
+
+        w.machine.State.KeyMap[3] = 81; // keypad key 3 (value 3) on Q
+        sendScanned(&w.window, QEvent::KeyPress, Qt::Key_Q, 24, 1300);          // us Q: bound
+        sendScanned(&w.window, QEvent::KeyPress, Qt::Key_Q, 38, 1301);          // fr Q: bound
+        sendScanned(&w.window, QEvent::KeyPress, Qt::Key_Adiaeresis, 48, 1302); // outside
+        QCOMPARE(down(), (std::set<int>{0, 3, 5}));
+
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCOMPARE(down(), std::set<int>{});
     }
 
     void keysNeverClickAButtonOrMoveTheFocus() {

@@ -5,6 +5,7 @@
 #include "input/key_map.h"
 
 #include <QActionGroup>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -118,8 +119,8 @@ class WindowLayoutTest : public QObject {
             return texts;
         };
         QCOMPARE(captions(top[0]->menu()), QStringList({"Open ROM", "Exit"}));
-        // Reset and Pause first, then the Machine submenu.
-        QCOMPARE(captions(top[1]->menu()), QStringList({"Reset", "Pause", "Machine"}));
+        // Reset and Pause first, then the Machine and Speed submenus.
+        QCOMPARE(captions(top[1]->menu()), QStringList({"Reset", "Pause", "Machine", "Speed"}));
         QMenu* machines = top[1]->menu()->actions().at(2)->menu();
         QVERIFY(machines != nullptr);
         QCOMPARE(captions(machines),
@@ -185,6 +186,77 @@ class WindowLayoutTest : public QObject {
         QCOMPARE(int(machine.State.V[1]), 1);
         QVERIFY(timer1(form)->isActive());
         QVERIFY(!form.frameClock().isActive());
+    }
+
+    // CPU › Speed: six exclusive items, "Machine's own" checked at start, no
+    // access key or shortcut; disabled on Kestrel's machine, which sets its
+    // own pace; a speed lasts across machines until another is chosen.
+    void speedMenuSetsTheStandardMachinesRate() {
+        Form1 form;
+        auto* cpu = form.findChild<QMenu*>(QStringLiteral("CPU"));
+        auto* speed = form.findChild<QMenu*>(QStringLiteral("Speed"));
+        QVERIFY(cpu && speed);
+        QCOMPARE(cpu->actions().last(), speed->menuAction());
+        const QStringList expected = {"Machine's own", "7 per frame",   "15 per frame",
+                                      "30 per frame",  "100 per frame", "1000 per frame"};
+        const QList<QAction*> items = speed->actions();
+        QCOMPARE(items.size(), expected.size());
+        for (int i = 0; i < items.size(); ++i) {
+            QCOMPARE(items[i]->text(), expected[i]);
+            QVERIFY(items[i]->isCheckable());
+            QCOMPARE(items[i]->isChecked(), i == 0);
+            QVERIFY(items[i]->shortcuts().isEmpty());
+            QVERIFY(items[i]->actionGroup() && items[i]->actionGroup()->isExclusive());
+        }
+        QVERIFY(!speed->menuAction()->isEnabled());
+
+        const auto choose = [&](const char* item) {
+            form.findChild<QAction*>(QLatin1String(item))->trigger();
+        };
+        choose("machineCosmacVip");
+        QVERIFY(speed->menuAction()->isEnabled());
+        QCOMPARE(form.machine().Rate(), 15);
+        items[5]->trigger();
+        QCOMPARE(form.machine().Rate(), 1000);
+        QVERIFY(!items[0]->isChecked());
+        choose("machineModern");
+        QVERIFY(speed->menuAction()->isEnabled());
+        QCOMPARE(form.machine().Rate(), 1000);
+        items[1]->trigger();
+        QCOMPARE(form.machine().Rate(), 7);
+        items[0]->trigger();
+        QCOMPARE(form.machine().Rate(), 12);
+        choose("machineKestrel");
+        QVERIFY(!speed->menuAction()->isEnabled());
+    }
+
+    // The speed chosen is what each frame of the window's clock runs: a ROM
+    // that adds 1 to I in a loop of two instructions counts them.
+    void theSpeedChosenRunsEachFrame() {
+        QTemporaryDir dir;
+        const QString rom = writeRom(dir, "count.ch8", {0x6001, 0xF01E, 0x1202});
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.findChild<QAction*>(QStringLiteral("machineCosmacVip"))->trigger();
+        form.machine().OpenRom(QFile::encodeName(rom).toStdString());
+        for (const auto& [item, rate] : {std::pair{"SpeedMachinesOwn", 15}, {"Speed1000", 1000}}) {
+            form.findChild<QAction*>(QLatin1String(item))->trigger();
+            form.machine().Reset_Click();
+            std::vector<std::int64_t> frames;
+            form.frameClock().recordLateness(&frames);
+            QVERIFY(runFor(form, 400));
+            form.frameClock().recordLateness(nullptr);
+            const auto ran = static_cast<qint64>(2 * form.machine().State.IndexReg + 1);
+            const auto begun = static_cast<qint64>(frames.size());
+            QVERIFY2(begun >= 10, qPrintable(QString::number(begun)));
+            // A frame or two may begin as the run ends, and run nothing.
+            QVERIFY2(ran <= rate * begun + 1 && ran >= rate * (begun - 3),
+                     qPrintable(QStringLiteral("%1 instructions in %2 frames at %3")
+                                    .arg(ran)
+                                    .arg(begun)
+                                    .arg(rate)));
+        }
     }
 
     void pauseCaptionNeverChanges() {

@@ -2,9 +2,9 @@
 # Uses the real window as a hostile user would, in seeded random bursts:
 # menus, good and hostile files, Cancel, Reset, Pause, About, machine
 # switches (each restarting the last file on the machine chosen, or refusing
-# one too long for it), keys known and
-# unknown, held keys, remap clicks single, nested and in storms, the focus
-# moved to another client, the fault box. After every burst Kestrel must be
+# one too long for it), speeds, keys known and unknown, several keys held at
+# once, remap clicks single, nested and in storms, the focus moved to another
+# client, the fault box. After every burst Kestrel must be
 # alive, show a probe ROM in time, show an empty label after Reset and keep
 # its memory; at the end File > Exit gives status 0. A failure prints the
 # seed and the last bursts' events; CHAOS_SEED replays the same events.
@@ -103,7 +103,7 @@ done
 # The keys a user may press: keypad and main keys, unknown ones (letters of
 # other languages, media keys), modifiers and chords.
 keys=(KP_0 KP_1 KP_5 KP_9 KP_Enter KP_Add KP_Subtract KP_Multiply KP_Divide KP_Decimal
-    q w e a s d z x 1 4 space Return Escape Tab BackSpace Left Up F1 F5 Home
+    q w e r a s d f z x c v 1 4 space Return Escape Tab BackSpace Left Up F1 F5 Home
     adiaeresis eacute ssharp odiaeresis ccedilla XF86AudioPlay XF86AudioMute XF86AudioRaiseVolume
     Shift_L Control_L Alt_L Super_L Shift_R ctrl+a shift+KP_5 alt+x ctrl+shift+z super+d shift+adiaeresis)
 
@@ -237,13 +237,14 @@ ev_pause() {
     fi
 }
 machine_names=(Kestrel "COSMAC VIP" modern)
+machine=1 # the item of CPU > Machine chosen last
 ev_machine() {
     rnd 3
     local item=$((r + 1)) status
     log "machine ${machine_names[$r]}"
     for _ in 1 2 3; do
         tidy machine
-        choose_machine "$item" && return 0
+        choose_machine "$item" && machine=$item && return 0
         status=$?
         [ "$status" = 2 ] && fail "machine: the menu stayed open after its item was clicked"
     done
@@ -286,15 +287,43 @@ ev_keys() {
         fi
     done
 }
+# One to four keys held together, let go together.
 ev_hold() {
-    pick "${keys[@]}"
-    local key=$picked
+    rnd 4
+    local n=$((r + 1)) i downs=() ups=() held=""
+    for ((i = 0; i < n; i++)); do
+        pick "${keys[@]}"
+        held+=" $picked"
+        downs+=(keydown "$picked")
+        ups+=(keyup "$picked")
+    done
     rnd 12
     local hold=$((4 + r))
-    log "hold $key for $((hold * 100)) ms"
-    timeout 5 xdotool keydown "$key"
+    log "hold$held for $((hold * 100)) ms"
+    timeout 5 xdotool "${downs[@]}"
     sleep "$((hold / 10)).$((hold % 10))"
-    timeout 5 xdotool keyup "$key"
+    timeout 5 xdotool "${ups[@]}"
+}
+# CPU > Speed; disabled on Kestrel's machine, where it must not open.
+ev_speed() {
+    rnd 6
+    local item=$((r + 1)) status
+    if [ "$machine" = 1 ]; then
+        log "speed $item, on Kestrel's machine"
+        tidy speed
+        choose_speed "$item" && fail "speed: CPU > Speed opened on Kestrel's machine"
+        tidy speed
+        return 0
+    fi
+    log "speed $item (1 the machine's own, 2..6: 7 15 30 100 1000 a frame)"
+    for _ in 1 2 3; do
+        tidy speed
+        choose_speed "$item"
+        status=$?
+        [ "$status" = 0 ] && return 0
+        [ "$status" = 2 ] && fail "speed: a menu stayed open after its item was clicked"
+    done
+    fail "speed: CPU > Speed did not open"
 }
 # then_key WHAT: half of the time a key ends the waits, else they stay.
 then_key() {
@@ -371,7 +400,8 @@ ev_focus() {
     [ "$back" = 0 ] && timeout 3 xdotool windowfocus --sync "$main" 2>/dev/null
 }
 
-events=(open open open cancel fault reset reset pause machine machine about keys keys keys hold remap remap remap storm focus)
+events=(open open open cancel fault reset reset pause machine machine speed speed about keys keys keys hold hold
+    remap remap remap storm focus)
 declare -A counts=()
 
 # shows PATTERN NAME DEADLINE_MS: waits until the screen is PATTERN,

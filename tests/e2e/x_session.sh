@@ -180,9 +180,9 @@ open_menu() {
     return 1
 }
 
-# Items in each menu: File has two, CPU three (Reset, Pause, Machine), and
-# CPU > Machine three.
-menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 3; else echo 2; fi; }
+# Items in each menu: File has two, CPU four (Reset, Pause, Machine, Speed),
+# CPU > Machine three and CPU > Speed six.
+menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 4; else echo 2; fi; }
 
 # click_item ITEM COUNT: clicks item ITEM of the COUNT-item popup at popup_x,
 # popup_y, popup_h, then waits until every popup is gone. Returns 2 if one
@@ -206,23 +206,36 @@ menu_command() {
     click_item "$2" "$(menu_items "$1")"
 }
 
-# choose_machine ITEM: CPU > Machine > item ITEM (1 Kestrel, 2 COSMAC VIP,
-# 3 modern). Returns 1 if a menu did not open, 2 if one stayed open.
-choose_machine() {
+# submenu_command SUBMENU ITEM COUNT: item ITEM of the COUNT-item submenu
+# that is item SUBMENU of the CPU menu. Returns 1 if a menu did not open (a
+# disabled submenu does not), 2 if one stayed open.
+submenu_command() {
     open_menu "$MenuCPU" || return 1
-    local cpu sub
+    local cpu sub count
+    count=$(menu_items "$MenuCPU")
     cpu=$(windows_named "$AppId" | tail -n1)
-    timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * 5 / 6))
+    timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * (2 * $1 - 1) / (2 * count)))
     for _ in $(seq 30); do
         sub=$(windows_named "$AppId" | grep -vx "$cpu" | tail -n1)
         [ -n "$sub" ] && break
         sleep 0.1
     done
-    [ -n "$sub" ] || return 1
+    if [ -z "$sub" ]; then
+        timeout 5 xdotool key Escape
+        return 1
+    fi
     eval "$(timeout 5 xdotool getwindowgeometry --shell "$sub")"
     popup_x=$X popup_y=$Y popup_h=$HEIGHT
-    click_item "$1" 3
+    click_item "$2" "$3"
 }
+
+# choose_machine ITEM: CPU > Machine > item ITEM (1 Kestrel, 2 COSMAC VIP,
+# 3 modern). Returns 1 if a menu did not open, 2 if one stayed open.
+choose_machine() { submenu_command 3 "$1" 3; }
+
+# choose_speed ITEM: CPU > Speed > item ITEM (1 Machine's own, 2 7, 3 15,
+# 4 30, 5 100, 6 1000 per frame); disabled, so 1, on Kestrel's machine.
+choose_speed() { submenu_command 4 "$1" 6; }
 
 # wait_gone TITLE SECONDS: whether every window titled TITLE closed in time.
 wait_gone() {

@@ -17,6 +17,8 @@ class MachineDoor {
     static int SpriteBit(const Machine& machine) { return machine.SpriteBit; }
     // Tests paint blocks before a run, as a program that drew them would.
     static ScreenSurface& Surface(Machine& machine) { return machine.surface_; }
+    // The key tests read which of the standard machines' sixteen keys are down.
+    static const Chip8Keypad& Keypad(const Machine& machine) { return machine.keypad_; }
 };
 
 } // namespace kestrel::testing

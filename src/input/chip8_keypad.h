@@ -1,0 +1,54 @@
+#pragma once
+
+#include "input/key_place.h"
+
+#include <array>
+#include <cstdint>
+
+namespace kestrel {
+
+// The standard machines' keypad: sixteen keys 0..F, each up or down on its
+// own. A CHIP-8 key is down while any host key that gave it is down, so one
+// held on the numeric keypad and in the letter block at once goes up only
+// when both have. A host key goes up as the key it went down as, even if the
+// key map changed meanwhile.
+class Chip8Keypad {
+  public:
+    // A host key as the window names it: its code, and its place if it has one.
+    struct HostKey {
+        int code = 0;
+        KeyPlace place{};
+        bool operator==(const HostKey&) const = default;
+    };
+
+    void press(HostKey key, int value); // value 0..15
+    void release(HostKey key);
+    void releaseAll();
+    bool isDown(int value) const { return holders_[static_cast<std::size_t>(value & 0xF)] > 0; }
+
+    // FX0A: the first key that goes down after beginWait and then up again;
+    // -1 until one has. A key already down counts only once it has gone up
+    // and down again.
+    void beginWait();
+    int waitedKey() const { return waited_; }
+
+  private:
+    void wentUp(int value);
+
+    struct Held {
+        HostKey key;
+        int value;
+    };
+    // More host keys than any keyboard holds at once; a press beyond them is
+    // dropped rather than stored.
+    static constexpr std::size_t MostHeld = 32;
+    std::array<Held, MostHeld> held_{};
+    std::size_t heldCount_ = 0;
+    std::array<std::uint8_t, 16> holders_{}; // host keys holding each CHIP-8 key down
+
+    bool waiting_ = false;
+    std::uint16_t pressedInWait_ = 0; // CHIP-8 keys that went down during the wait
+    int waited_ = -1;
+};
+
+} // namespace kestrel
