@@ -1,5 +1,7 @@
 #include "form1.h"
 
+#include "rom_machine.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -55,7 +57,7 @@ QString literalCaption(const QString& text) {
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent), machine_(*this) {
-    setWindowTitle(QStringLiteral("Kestrel - by KD"));
+    showProgramTitle({});
     buildControls();
     buildMenus();
     setAcceptDrops(true);
@@ -155,6 +157,7 @@ void Form1::buildMenus() {
         item->setChecked(&choice.kind == &KestrelMachine);
         group->addAction(item);
     }
+    addRomDatabaseItem(*machines, *group);
     speedMenu_ = new SpeedMenu(*cpu, machine_);
 
     QAction* about = bar->addAction(QStringLiteral("About"), this, &Form1::About_Click);
@@ -179,8 +182,12 @@ void Form1::OpenROM_Click() {
 }
 
 void Form1::openFile(const QString& fileName) {
-    machine_.OpenRom(fileName.isEmpty() ? std::string()
-                                        : QFile::encodeName(fileName).toStdString());
+    const std::string path =
+        fileName.isEmpty() ? std::string() : QFile::encodeName(fileName).toStdString();
+    if (fromRomDatabase_)
+        openFromRomDatabase(path);
+    else
+        machine_.OpenRom(path);
 }
 
 // Nothing that runs or waits beneath continues: the process ends here.
@@ -209,6 +216,8 @@ void Form1::Command1_Click(int Index) {
 }
 
 void Form1::chooseMachine(const MachineKind& kind) {
+    fromRomDatabase_ = false;
+    showProgramTitle({});
     machine_.SelectMachine(kind);
     speedMenu_->followMachine();
     if (kind.rules == Rules::Chip8) {
@@ -248,6 +257,50 @@ void Form1::showWarning(const std::string& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrel"), QString::fromStdString(text),
                     QMessageBox::Ok, this);
     box.exec();
+}
+
+void Form1::addRomDatabaseItem(QMenu& machines, QActionGroup& group) {
+    QAction* item = machines.addAction(QStringLiteral("From the ROM database"), this,
+                                       &Form1::chooseFromRomDatabase);
+    item->setObjectName(QStringLiteral("machineFromRomDatabase"));
+    item->setCheckable(true);
+    group.addAction(item);
+}
+
+// The box comes before anything changes, as a refusal does, since its own
+// event loop serves the old run meanwhile. A copy too long for the machine
+// chosen is refused by the machine, which starts with the font alone.
+void Form1::chooseFromRomDatabase() {
+    const std::vector<std::uint8_t>& copy = machine_.RomCopy();
+    const RomMachine rom = RomMachineFor(romdb::RomDatabase::Vendored().Choose(romdb::Sha1(copy)));
+    const bool fits = copy.size() <= rom.kind.romLimit;
+    if (fits && !rom.warning.empty()) showWarning(rom.warning);
+    chooseMachine(rom.kind);
+    fromRomDatabase_ = true;
+    if (fits) showProgramTitle(rom.programTitle);
+}
+
+// Read and refused as on Kestrel's machine, then run on the machine the
+// database chooses, which is always a standard one: the frame clock that
+// choosing this item started goes on.
+void Form1::openFromRomDatabase(const std::string& path) {
+    if (path.empty()) { // a cancelled dialog resets, as on every machine
+        machine_.OpenRom(path);
+        return;
+    }
+    std::optional<std::vector<std::uint8_t>> bytes = machine_.ReadRom(path, KestrelMachine);
+    if (!bytes) return;
+    const RomMachine rom =
+        RomMachineFor(romdb::RomDatabase::Vendored().Choose(romdb::Sha1(*bytes)));
+    if (bytes->size() <= rom.kind.romLimit && !rom.warning.empty()) showWarning(rom.warning);
+    if (!machine_.OpenRomOn(path, std::move(*bytes), rom.kind)) return;
+    showProgramTitle(rom.programTitle);
+}
+
+void Form1::showProgramTitle(const std::string& title) {
+    QString text = QStringLiteral("Kestrel - by KD");
+    if (!title.empty()) text += QStringLiteral(" - ") + QString::fromStdString(title);
+    setWindowTitle(text);
 }
 
 namespace {

@@ -15,6 +15,8 @@
 #include <memory>
 
 class QAction;
+class QActionGroup;
+class QMenu;
 class QLabel;
 class QPushButton;
 
@@ -54,6 +56,9 @@ class Form1 : public QMainWindow, public Host {
     void Command1_Click(int Index);
     // CPU > Machine: resets on the machine chosen; its clock takes over.
     void chooseMachine(const MachineKind& kind);
+    // CPU > Machine > "From the ROM database": resets on the machine the
+    // database chooses for the last opened ROM, and opens each ROM so after.
+    void chooseFromRomDatabase();
 
     // Host.
     void yield() override;
@@ -78,6 +83,9 @@ class Form1 : public QMainWindow, public Host {
     void Form_Load();
     void openFile(const QString& fileName);
     void showWarning(const std::string& text);
+    void addRomDatabaseItem(QMenu& machines, QActionGroup& group);
+    void openFromRomDatabase(const std::string& path);
+    void showProgramTitle(const std::string& title); // none: the fixed title alone
 
     TonePlayer tonePlayer_; // keeps a tone asked for before its device is open
     Machine machine_;
@@ -89,6 +97,7 @@ class Form1 : public QMainWindow, public Host {
     FrameClock frameClock_{[this] { machine_.StartFrame(); }, this};
     std::unique_ptr<KeyPreview> keyPreview_;
     SpeedMenu* speedMenu_ = nullptr; // a child of the CPU menu
+    bool fromRomDatabase_ = false;   // until another machine is chosen or Kestrel closes
 };
 
 } // namespace kestrel

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrel {
 
@@ -34,10 +35,11 @@ const char* notRegularReason(mode_t mode) {
 // file leaves Memory exactly as it was. POSIX calls rather than streams: the
 // open must not block on a pipe, and the kind of file is checked on the very
 // descriptor that is read, so nothing can be swapped in between.
-bool Machine::LoadRom(const std::string& path) {
+std::optional<std::vector<std::uint8_t>> Machine::ReadRom(const std::string& path,
+                                                          const MachineKind& holder) {
     const auto refuse = [&](const std::string& reason) {
         host_.reportLoadError(loadRefusal(path, reason));
-        return false;
+        return std::nullopt;
     };
     if (path.empty()) return refuse("no file name was given");
 
@@ -51,8 +53,8 @@ bool Machine::LoadRom(const std::string& path) {
     if (::fstat(file.fd, &info) != 0) return refuse(std::strerror(errno));
     if (!S_ISREG(info.st_mode)) return refuse(notRegularReason(info.st_mode));
 
-    const auto tooLong = [&](long long size) { return refuse(tooLongReason(kind_, size)); };
-    if (info.st_size > static_cast<off_t>(kind_.romLimit)) return tooLong(info.st_size);
+    const auto tooLong = [&](long long size) { return refuse(tooLongReason(holder, size)); };
+    if (info.st_size > static_cast<off_t>(holder.romLimit)) return tooLong(info.st_size);
 
     // One byte more than fits, to see a file that grew since fstat.
     std::array<std::uint8_t, MaxRomSize + 1> buffer{};
@@ -66,13 +68,20 @@ bool Machine::LoadRom(const std::string& path) {
         if (got == 0) break;
         length += static_cast<std::size_t>(got);
     }
-    if (length > kind_.romLimit) return tooLong(static_cast<long long>(length));
+    if (length > holder.romLimit) return tooLong(static_cast<long long>(length));
+    return std::vector<std::uint8_t>(buffer.begin(),
+                                     buffer.begin() + static_cast<std::ptrdiff_t>(length));
+}
 
+bool Machine::LoadRom(const std::string& path) {
+    std::optional<std::vector<std::uint8_t>> rom = ReadRom(path, kind_);
+    if (!rom) return false;
     // Kept on every machine: choosing another machine loads it again.
-    romCopy_.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(length));
+    romCopy_ = std::move(*rom);
     romPath_ = path;
     // A standard machine's Reset writes it, into memory it has just cleared.
-    if (!standard()) std::copy_n(buffer.begin(), length, State.Memory.begin() + ProgramStart);
+    if (!standard())
+        std::copy(romCopy_.begin(), romCopy_.end(), State.Memory.begin() + ProgramStart);
     return true;
 }
 

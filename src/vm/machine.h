@@ -55,9 +55,14 @@ class Machine {
     const MachineKind& Kind() const { return kind_; }
     void SetSpeed(std::optional<int> instructionsPerFrame) { speed_ = instructionsPerFrame; }
     int Rate() const { return speed_.value_or(kind_.rate); }
+    const std::vector<std::uint8_t>& RomCopy() const { return romCopy_; } // the last opened ROM
 
     // vm/loader.cpp
     bool LoadRom(const std::string& path); // false: refused and reported, memory untouched
+    // The whole file, refused and reported as LoadRom refuses it when it is
+    // unreadable or longer than `holder` holds; nothing else changes.
+    std::optional<std::vector<std::uint8_t>> ReadRom(const std::string& path,
+                                                     const MachineKind& holder);
 
     // vm/reset.cpp
     void Reset_Click();
@@ -66,6 +71,9 @@ class Machine {
     // vm/machine_select.cpp
     // Choosing a machine resets on it from the copy of the last opened ROM.
     void SelectMachine(const MachineKind& kind);
+    // Opens a ROM already read onto `kind` and resets on it; false, reported,
+    // and nothing changed when it is too long for `kind`.
+    bool OpenRomOn(const std::string& path, std::vector<std::uint8_t> rom, const MachineKind& kind);
 
     // vm/run_control.cpp
     void EndAllRuns(); // Exit: nothing that runs or waits ever continues

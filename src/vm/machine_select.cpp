@@ -1,6 +1,7 @@
 #include "vm/machine.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrel {
 
@@ -13,6 +14,21 @@ void Machine::SelectMachine(const MachineKind& kind) {
     kind_ = kind;
     startAfresh();
     Reset_Click();
+}
+
+// As if the ROM had been opened and `kind` then chosen, except that a ROM too
+// long for it is refused before anything changes, as a refused load is.
+bool Machine::OpenRomOn(const std::string& path, std::vector<std::uint8_t> rom,
+                        const MachineKind& kind) {
+    if (rom.size() > kind.romLimit) {
+        host_.reportLoadError(
+            loadRefusal(path, tooLongReason(kind, static_cast<long long>(rom.size()))));
+        return false;
+    }
+    romCopy_ = std::move(rom);
+    romPath_ = path;
+    SelectMachine(kind);
+    return true;
 }
 
 void Machine::startAfresh() {

@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <memory>
+
 using namespace kestrel;
 using namespace kestrel::apptest;
 
@@ -272,6 +274,51 @@ class OpenRomTest : public QObject {
         form.About_Click();
         QVERIFY(!droppedWhileOpen);
         QVERIFY(!form.machine().RunActive());
+    }
+
+    // CPU › Machine › "From the ROM database" with a ROM of our own, which
+    // the database does not know: CHIP-8 (modern), no box, no title added.
+    // Choosing another machine ends it: the next ROM opens as usual.
+    void anUnknownRomFromTheDatabaseRunsOnTheModernMachineQuietly() {
+        const QString demo = QStringLiteral(KESTREL_SOURCE_DIR "/roms/demo.ch8");
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto boxText = std::make_shared<QString>();
+        whenModal<QMessageBox>(
+            [boxText](QMessageBox* box) {
+                *boxText = box->text();
+                box->accept();
+            },
+            3000);
+        QAction* fromDatabase = action(form, "machineFromRomDatabase");
+        QVERIFY(fromDatabase);
+        fromDatabase->trigger(); // with no ROM opened yet
+        QVERIFY(fromDatabase->isChecked());
+        // The run it asked for ends before the dialog opens: a dialog opened
+        // with a run pending would have that run inside it.
+        QVERIFY(runFor(form, 50));
+        answerDialog(demo);
+        action(form, "OpenROM")->trigger();
+        QVERIFY(runFor(form, 300));
+
+        const Machine& machine = form.machine();
+        QCOMPARE(machine.Kind().rules, Rules::Chip8);
+        QCOMPARE(machine.Kind().quirks.vblank, ModernChip8Machine.quirks.vblank);
+        QCOMPARE(machine.Kind().quirks.logic, ModernChip8Machine.quirks.logic);
+        QCOMPARE(machine.Rate(), ModernChip8Machine.rate);
+        QVERIFY(form.frameClock().isActive());
+        QCOMPARE(machine.Surface().ReadPixel(5, 8),
+                 LitColour); // the top of the demo's 0, at (1, 2)
+        QCOMPARE(form.windowTitle(), QStringLiteral("Kestrel - by KD"));
+        QVERIFY2(boxText->isEmpty(), qPrintable(*boxText));
+
+        action(form, "machineKestrel")->trigger();
+        QVERIFY(runFor(form, 50));
+        answerDialog(demo);
+        action(form, "OpenROM")->trigger();
+        QCOMPARE(machine.Kind().rules, Rules::Kestrel);
+        QVERIFY(runFor(form, 100));
     }
 
     void pauseFromTheMenuStopsAndResumesTheProgram() {

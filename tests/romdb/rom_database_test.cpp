@@ -1,5 +1,9 @@
 #include "romdb/rom_database.h"
 
+#include "app/rom_machine.h"
+#include "support/fake_host.h"
+#include "vm/machine.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -219,6 +223,92 @@ TEST(RomDatabase, BadOrOddDataIsCheckedNotTrusted) {
         const RomDatabase db(row.json);
         EXPECT_EQ(db.Choose(Digest(H1)), row.expected) << row.what;
         EXPECT_EQ(db.Choose(Digest(H2)).status, Unknown) << row.what;
+    }
+}
+
+// The window applies a choice: the platform's machine, the overrides in
+// order over its quirks, the tickrate as the machine's own rate (which a
+// speed chosen in CPU › Speed overrides until "Machine's own" gives it back),
+// and what the player sees.
+TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
+    using Q = std::array<bool, 7>; // in QuirkNames' order
+    const auto quirksOf = [](const Quirks& q) {
+        return Q{q.shift, q.memoryIncrementByX, q.memoryLeaveIUnchanged, q.wrap, q.jump, q.vblank,
+                 q.logic};
+    };
+    const struct {
+        RomChoice choice;
+        Rules rules;
+        Q quirks;
+        int rate;
+        std::string_view title;
+        std::string_view warningHas; // empty: no warning
+    } rows[] = {
+        {{Unknown, ModernChip8, {}, 12, "", ""}, Rules::Chip8, {}, 12, "", ""},
+        {{Known, OriginalChip8, {}, 15, "15 Puzzle", ""},
+         Rules::Chip8,
+         {0, 0, 0, 0, 0, 1, 1},
+         15,
+         "15 Puzzle",
+         ""},
+        // Later overrides of one quirk win; a tickrate replaces the default.
+        {{Known,
+          OriginalChip8,
+          {{"logic", false}, {"shift", true}, {"logic", true}, {"vblank", false}},
+          1000,
+          "Quirky",
+          ""},
+         Rules::Chip8,
+         {1, 0, 0, 0, 0, 0, 1},
+         1000,
+         "Quirky",
+         ""},
+        {{Known,
+          ModernChip8,
+          {{"memoryLeaveIUnchanged", true}, {"jump", true}},
+          std::nullopt,
+          "No rate",
+          ""},
+         Rules::Chip8,
+         {0, 0, 1, 0, 1, 0, 0},
+         12,
+         "No rate",
+         ""},
+        {{KnownForOtherPlatforms, ModernChip8, {}, 10'000, "Alien-Inv8sion", "XO-CHIP"},
+         Rules::Chip8,
+         {},
+         10'000,
+         "Alien-Inv8sion",
+         "\"Alien-Inv8sion\" is written for XO-CHIP, which Kestrel does not run. It runs on "
+         "CHIP-8 (modern), and may not work."},
+        // Listed, but for no platform at all.
+        {{KnownForOtherPlatforms, ModernChip8, {}, 12, "Bare", ""},
+         Rules::Chip8,
+         {},
+         12,
+         "Bare",
+         "\"Bare\" is listed in the CHIP-8 database with no machine it is written for."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.choice.title);
+        const RomMachine rom = RomMachineFor(row.choice);
+        EXPECT_EQ(rom.kind.rules, row.rules);
+        EXPECT_EQ(quirksOf(rom.kind.quirks), row.quirks);
+        EXPECT_EQ(rom.kind.romLimit, 3584u);
+        EXPECT_EQ(rom.programTitle, row.title);
+        if (row.warningHas.empty())
+            EXPECT_EQ(rom.warning, "");
+        else
+            EXPECT_NE(rom.warning.find(row.warningHas), std::string::npos) << rom.warning;
+
+        testing::FakeHost host;
+        Machine machine(host);
+        machine.SelectMachine(rom.kind);
+        EXPECT_EQ(machine.Rate(), row.rate);
+        machine.SetSpeed(100);
+        EXPECT_EQ(machine.Rate(), 100);
+        machine.SetSpeed(std::nullopt);
+        EXPECT_EQ(machine.Rate(), row.rate);
     }
 }
 

@@ -145,5 +145,38 @@ TEST_F(Loading, OpenRomInsideARunStartsTheNewProgram) {
     EXPECT_EQ(s.ProgramCounter, 0x202u);
 }
 
+// A ROM read as Kestrel's machine reads it, then opened on a standard
+// machine: too long for that one, it is refused and nothing changes.
+TEST_F(Loading, ARomReadForOneMachineIsOpenedOnAnotherOnlyIfItFits) {
+    const auto fits = Pattern(3584, 5);
+    const auto tooLong = Pattern(3585, 6);
+    TempFile small(fits), large(tooLong);
+    auto read = r.machine.ReadRom(large.path(), KestrelMachine);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, tooLong);
+    const auto before = s.Memory;
+    EXPECT_FALSE(r.machine.OpenRomOn(large.path(), std::move(*read), ModernChip8Machine));
+    ASSERT_EQ(r.host.loadErrors.size(), 1u);
+    EXPECT_NE(r.host.loadErrors[0].find("it is 3585 bytes long, and a ROM may be at most 3584"),
+              std::string::npos)
+        << r.host.loadErrors[0];
+    EXPECT_EQ(s.Memory, before);
+    EXPECT_EQ(r.machine.Kind().rules, Rules::Kestrel);
+    EXPECT_EQ(r.host.runRequests, 0);
+    EXPECT_TRUE(r.machine.RomCopy().empty());
+
+    EXPECT_FALSE(r.machine.ReadRom(large.path(), ModernChip8Machine).has_value());
+    EXPECT_EQ(r.host.loadErrors.size(), 2u);
+    EXPECT_TRUE(r.machine.RomCopy().empty());
+
+    ASSERT_TRUE(r.machine.OpenRomOn(small.path(), *r.machine.ReadRom(small.path(), KestrelMachine),
+                                    CosmacVipMachine));
+    EXPECT_EQ(r.machine.Kind().rate, CosmacVipMachine.rate);
+    EXPECT_EQ(r.machine.RomCopy(), fits);
+    EXPECT_TRUE(std::equal(fits.begin(), fits.end(), s.Memory.begin() + ProgramStart));
+    EXPECT_EQ(s.Memory[0x50], 0xF0); // the standard font, written by the reset
+    EXPECT_EQ(r.host.runRequests, 1);
+}
+
 } // namespace
 } // namespace kestrel::testing

@@ -1,0 +1,26 @@
+#pragma once
+
+// CPU › Machine › "From the ROM database": what the CHIP-8 database chose for
+// a ROM, made into the machine value that runs it, and what the player is
+// told. The choosing is the database's; this applies it. No toolkit here, so
+// that the core's tests check it.
+
+#include "romdb/rom_database.h"
+#include "vm/machine_kind.h"
+
+#include <string>
+
+namespace kestrel {
+
+struct RomMachine {
+    // The platform's machine, its quirks overridden in order, its rate the
+    // ROM's tickrate or the platform's default. A speed chosen in CPU › Speed
+    // overrides the rate; "Machine's own" gives it back.
+    MachineKind kind;
+    std::string programTitle; // for the window's title; empty for an unknown ROM
+    std::string warning;      // for a box; empty unless no machine Kestrel runs is listed
+};
+
+RomMachine RomMachineFor(const romdb::RomChoice& choice);
+
+} // namespace kestrel
