@@ -269,25 +269,13 @@ class FuzzHost : public testing::SilentHost {
         case EventKind::Machine: {
             MachineKind kind = KindOf(e.argument);
             if ((e.argument & 4) != 0) {
-                constexpr const char* names[] = {"shift",
-                                                 "memoryIncrementByX",
-                                                 "memoryLeaveIUnchanged",
-                                                 "wrap",
-                                                 "jump",
-                                                 "vblank",
-                                                 "logic"};
-                constexpr bool Quirks::*members[] = {&Quirks::shift,
-                                                     &Quirks::memoryIncrementByX,
-                                                     &Quirks::memoryLeaveIUnchanged,
-                                                     &Quirks::wrap,
-                                                     &Quirks::jump,
-                                                     &Quirks::vblank,
-                                                     &Quirks::logic};
-                for (int q = 0; q < 7; ++q) {
+                for (std::size_t q = 0; q < std::size(QuirkFields); ++q) {
                     if ((e.argument >> (3 + q) & 1) == 0) continue;
-                    const bool flipped = !(kind.quirks.*members[q]);
-                    FUZZ_CHECK(SetQuirk(kind.quirks, names[q], flipped), names[q]);
-                    FUZZ_CHECK(kind.quirks.*members[q] == flipped, names[q]);
+                    const QuirkField& field = QuirkFields[q];
+                    const bool flipped = !(kind.quirks.*field.member);
+                    const std::string name(field.name);
+                    FUZZ_CHECK(SetQuirk(kind.quirks, name, flipped), name);
+                    FUZZ_CHECK(kind.quirks.*field.member == flipped, name);
                 }
             }
             m.SelectMachine(kind);

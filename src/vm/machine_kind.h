@@ -41,21 +41,27 @@ inline constexpr MachineKind CosmacVipMachine{
     Rules::Chip8, {.vblank = true, .logic = true}, 15, 4096, 3584, 0x050, 16};
 inline constexpr MachineKind ModernChip8Machine{Rules::Chip8, {}, 12, 4096, 3584, 0x050, 16};
 
+// The seven quirks by the database's names, in the order of its quirks.json.
+struct QuirkField {
+    std::string_view name;
+    bool Quirks::*member;
+};
+inline constexpr QuirkField QuirkFields[] = {
+    {"shift", &Quirks::shift},
+    {"memoryIncrementByX", &Quirks::memoryIncrementByX},
+    {"memoryLeaveIUnchanged", &Quirks::memoryLeaveIUnchanged},
+    {"wrap", &Quirks::wrap},
+    {"jump", &Quirks::jump},
+    {"vblank", &Quirks::vblank},
+    {"logic", &Quirks::logic},
+};
+
 // Sets the quirk the database names `name`; false, and nothing changed, for a
 // name it does not know. Per-ROM overrides go through here.
 inline bool SetQuirk(Quirks& quirks, std::string_view name, bool value) {
-    bool Quirks::*const members[] = {&Quirks::shift,
-                                     &Quirks::memoryIncrementByX,
-                                     &Quirks::memoryLeaveIUnchanged,
-                                     &Quirks::wrap,
-                                     &Quirks::jump,
-                                     &Quirks::vblank,
-                                     &Quirks::logic};
-    constexpr std::string_view names[] = {
-        "shift", "memoryIncrementByX", "memoryLeaveIUnchanged", "wrap", "jump", "vblank", "logic"};
-    for (std::size_t i = 0; i < std::size(names); ++i) {
-        if (names[i] == name) {
-            quirks.*members[i] = value;
+    for (const QuirkField& field : QuirkFields) {
+        if (field.name == name) {
+            quirks.*field.member = value;
             return true;
         }
     }
