@@ -37,6 +37,15 @@ struct PreviewedWindow {
     }
 };
 
+// Shows `other` beside the window and gives the window the focus, so that a
+// test can take the focus away again.
+bool ActivateBeside(PreviewedWindow& w, QWidget& other) {
+    other.show();
+    if (!QTest::qWaitForWindowExposed(&other)) return false;
+    w.window.activateWindow();
+    return QTest::qWaitForWindowActive(&w.window);
+}
+
 class KeyboardTest : public QObject {
     Q_OBJECT
 
@@ -414,10 +423,7 @@ class KeyboardTest : public QObject {
     void losingTheFocusReleasesTheKey() {
         PreviewedWindow w;
         QWidget other;
-        other.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&other));
-        w.window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QVERIFY(ActivateBeside(w, other));
         QTest::keyPress(&w.window, Qt::Key_5, Qt::KeypadModifier);
         QCOMPARE(w.machine.State.KeyPressed, 5);
         // The key goes up while the other window has the focus.
@@ -481,10 +487,7 @@ class KeyboardTest : public QObject {
     void severalKeysAtOnceTheMapFirstAndFocusLoss() {
         PreviewedWindow w;
         QWidget other;
-        other.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&other));
-        w.window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QVERIFY(ActivateBeside(w, other));
         const Chip8Keypad& keypad = testing::MachineDoor::Keypad(w.machine);
         const auto down = [&] {
             std::set<int> held;
