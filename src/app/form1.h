@@ -65,6 +65,9 @@ class Form1 : public QMainWindow, public Host {
     void idleYield() override;
     void tone(int hz, int ms) override { tonePlayer_.play(hz, ms); }
     void stopTone() override { tonePlayer_.stop(); }
+    void playPattern(const SoundPattern& pattern, double samplesPerSecond) override {
+        tonePlayer_.playPattern(pattern, samplesPerSecond);
+    }
     void setStatusText(const std::string& text) override;
     void setButtonCaption(int index, const std::string& utf8Text) override;
     void surfaceChanged() override { picture_->markChanged(); }

@@ -42,6 +42,11 @@ class ScreenSurface {
         fillClipped(x1, y1, x2, y2, word);
     }
 
+    // Paints a grid of colour indexes 0..3, row by row, each as a 2 x 2
+    // block from column 1 on.
+    void PaintGrid(const std::uint8_t* grid, int width, int height,
+                   const std::array<std::int32_t, 4>& palette);
+
     // The raster as 0xFFRRGGBB words, row by row, for the window to paint.
     const std::uint32_t* pixels() const { return raster_.data(); }
 

@@ -24,7 +24,17 @@ class Chip8Keypad {
     void press(HostKey key, int value); // value 0..15
     void release(HostKey key);
     void releaseAll();
-    bool isDown(int value) const { return holders_[static_cast<std::size_t>(value & 0xF)] > 0; }
+    // Down now, or tapped (down and up again) since the frame began: a tap
+    // between two frames is held for the whole of the next.
+    bool isDown(int value) const {
+        return holders_[static_cast<std::size_t>(value & 0xF)] > 0 ||
+               (tappedForFrame_ & (1u << (value & 0xF))) != 0;
+    }
+    // A frame begins: the keys that went down since the last one count for it.
+    void beginFrame() {
+        tappedForFrame_ = pressedSinceFrame_;
+        pressedSinceFrame_ = 0;
+    }
 
     // FX0A: the first key that goes down after beginWait and then up again;
     // -1 until one has. A key already down counts only once it has gone up
@@ -45,6 +55,8 @@ class Chip8Keypad {
     std::array<Held, MostHeld> held_{};
     std::size_t heldCount_ = 0;
     std::array<std::uint8_t, 16> holders_{}; // host keys holding each CHIP-8 key down
+    std::uint16_t pressedSinceFrame_ = 0;
+    std::uint16_t tappedForFrame_ = 0;
 
     bool waiting_ = false;
     std::uint16_t pressedInWait_ = 0; // CHIP-8 keys that went down during the wait

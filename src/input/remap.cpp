@@ -1,5 +1,6 @@
 #include "input/key_caption.h"
 #include "vm/machine.h"
+#include "vm/waiting_text.h"
 
 namespace kestrel {
 

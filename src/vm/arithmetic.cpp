@@ -2,7 +2,7 @@
 
 namespace kestrel {
 
-// On Kestrel's machine the flag-setting handlers write VF first and compute the result from the
+// The flag-setting handlers write VF first and compute the result from the
 // registers as they stand after that write, so with X or Y = F the new flag
 // is an operand.
 
@@ -19,29 +19,17 @@ void Machine::AddConstantToReg() {
 void Machine::LoadRegWithReg() {
     VX() = VY();
 }
-// The VIP's logic quirk clears VF after the operation.
 void Machine::OrRegWithReg() {
     VX() = VX() | VY();
-    if (standard() && kind_.quirks.logic) VF() = 0;
 }
 void Machine::AndRegWithReg() {
     VX() = VX() & VY();
-    if (standard() && kind_.quirks.logic) VF() = 0;
 }
 void Machine::XorRegWithReg() {
     VX() = VX() ^ VY();
-    if (standard() && kind_.quirks.logic) VF() = 0;
-}
-
-// A standard machine computes from the operands as they stand, writes the
-// result, and writes the flag last, so VF ends holding the flag.
-void Machine::writeResultThenFlag(int result, bool flag) {
-    VX() = static_cast<std::uint8_t>(result & 0xFF);
-    VF() = flag ? 1 : 0;
 }
 
 void Machine::AddRegToReg() {
-    if (standard()) return writeResultThenFlag(VX() + VY(), VX() + VY() > 255);
     const int carry = VX() + VY() > 255 ? 1 : 0;
     VF() = static_cast<std::uint8_t>(carry);
     int sum = VX() + VY();
@@ -50,7 +38,6 @@ void Machine::AddRegToReg() {
 }
 
 void Machine::SubRegFromReg() {
-    if (standard()) return writeResultThenFlag(VX() - VY(), VX() >= VY());
     VF() = VX() >= VY() ? 1 : 0;
     int difference = VX() - VY();
     if (difference < 0) difference += 256;
@@ -58,29 +45,19 @@ void Machine::SubRegFromReg() {
 }
 
 void Machine::RSubRegFromReg() {
-    if (standard()) return writeResultThenFlag(VY() - VX(), VY() >= VX());
     VF() = VY() >= VX() ? 1 : 0;
     int difference = VY() - VX();
     if (difference < 0) difference += 256;
     VX() = static_cast<std::uint8_t>(difference);
 }
 
-// On Kestrel's machine the shifts work on VX alone; Y is not read. A standard
-// machine shifts VY into VX, or VX itself with the shift quirk.
+// The shifts work on VX alone; Y is not read.
 void Machine::ShiftRegRight() {
-    if (standard()) {
-        const std::uint8_t source = kind_.quirks.shift ? VX() : VY();
-        return writeResultThenFlag(source >> 1, (source & 1) != 0);
-    }
     VF() = VX() & 1;
     VX() = VX() >> 1;
 }
 
 void Machine::ShiftRegLeft() {
-    if (standard()) {
-        const std::uint8_t source = kind_.quirks.shift ? VX() : VY();
-        return writeResultThenFlag(source << 1, (source & 0x80) != 0);
-    }
     VF() = (VX() & 128) != 0 ? 1 : 0;
     State.Scratch = VX() * 2;
     if (State.Scratch > 255) State.Scratch -= 256;

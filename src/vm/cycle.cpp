@@ -34,18 +34,6 @@ std::string fetchOutsideMemory(std::uint32_t pc) {
 // Reads the instruction at the program counter into the four nibbles and
 // moves the counter past it.
 bool Machine::getopcode() {
-    if (standard()) {
-        // Every address wraps: the instruction at 4095 ends at 0.
-        const std::uint32_t at = State.ProgramCounter % kind_.memorySize;
-        const std::uint8_t high = memoryAt(at);
-        const std::uint8_t low = memoryAt(at + 1);
-        State.Nibble1 = high >> 4;
-        State.Nibble2 = high & 0x0F;
-        State.Nibble3 = low >> 4;
-        State.Nibble4 = low & 0x0F;
-        State.ProgramCounter = (at + 2) % kind_.memorySize;
-        return true;
-    }
     const std::uint32_t pc = State.ProgramCounter;
     if (pc > LastAddress - 1) {
         stopRun(fetchOutsideMemory(pc));
@@ -64,8 +52,6 @@ bool Machine::getopcode() {
 // Every handler but DrawSprite begins with one yield; it is made here, once.
 static_assert(HandlerYields == 1, "dispatch makes the handler's one opening yield");
 inline void Machine::dispatch(Handler handler) {
-    // A standard machine's frame runs its instructions without a yield between.
-    if (standard()) return (this->*handler)();
     host_.yield();
     if (handlerStillCurrent()) (this->*handler)();
 }
@@ -106,7 +92,7 @@ void Machine::Interpret() {
     case 0xA: return dispatch(&Machine::LoadIndexWithConstant);
     case 0xB: return dispatch(&Machine::JumpToAddressPlusReg0);
     case 0xC: return dispatch(&Machine::CreateRandomNumber);
-    case 0xD: return standard() ? drawChip8Sprite() : DrawSprite(); // one step, no yield
+    case 0xD: return DrawSprite(); // one step, no yield
     case 0xE:
         if (n3 == 0x9) return dispatch(&Machine::SkipIfKeyPressed);
         if (n3 == 0xA) return dispatch(&Machine::SkipIfKeyNotPressed);

@@ -37,14 +37,8 @@ void Machine::ReturnFromSub() {
         static_cast<std::uint16_t>(State.CallStack[static_cast<std::size_t>(State.StackPointer)]);
 }
 
-// Not masked on Kestrel's machine: BFFF with V0 = FF goes to 0x10FE. A
-// standard machine wraps it, and with the jump quirk adds VX, not V0.
+// Not masked: BFFF with V0 = FF goes to 0x10FE.
 void Machine::JumpToAddressPlusReg0() {
-    if (standard()) {
-        const std::uint32_t offset = kind_.quirks.jump ? VX() : State.V[0];
-        State.ProgramCounter = (NNN() + offset) % kind_.memorySize;
-        return;
-    }
     State.ProgramCounter = State.V[0] + NNN();
 }
 

@@ -1,8 +1,14 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 namespace kestrel {
+
+// A standard machine's buzzer: 128 one-bit samples, the high bit of each
+// byte first, played in a loop.
+using SoundPattern = std::array<std::uint8_t, 16>;
 
 // Everything the machine needs from the desktop, and nothing more. The app's
 // window implements it with the toolkit; tests implement it with a fake.
@@ -19,6 +25,10 @@ class Host {
     // Sound the tone without blocking; a new tone replaces one still sounding.
     virtual void tone(int hz, int ms) = 0;
     virtual void stopTone() = 0;
+    // Play `pattern` in a loop at `samplesPerSecond` until stopTone. Asked
+    // again while it plays, it goes on from the same place in the pattern
+    // with the new samples and rate.
+    virtual void playPattern(const SoundPattern& pattern, double samplesPerSecond) = 0;
 
     virtual void setStatusText(const std::string& text) = 0;
     virtual void setButtonCaption(int index, const std::string& utf8Text) = 0;

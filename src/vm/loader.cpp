@@ -1,7 +1,6 @@
 #include "vm/machine.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -56,8 +55,8 @@ std::optional<std::vector<std::uint8_t>> Machine::ReadRom(const std::string& pat
     const auto tooLong = [&](long long size) { return refuse(tooLongReason(holder, size)); };
     if (info.st_size > static_cast<off_t>(holder.romLimit)) return tooLong(info.st_size);
 
-    // One byte more than fits, to see a file that grew since fstat.
-    std::array<std::uint8_t, MaxRomSize + 1> buffer{};
+    // One byte more than the machine holds, to see a file that grew since fstat.
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(holder.romLimit) + 1);
     std::size_t length = 0;
     while (length < buffer.size()) {
         const ssize_t got = ::read(file.fd, buffer.data() + length, buffer.size() - length);
@@ -69,8 +68,8 @@ std::optional<std::vector<std::uint8_t>> Machine::ReadRom(const std::string& pat
         length += static_cast<std::size_t>(got);
     }
     if (length > holder.romLimit) return tooLong(static_cast<long long>(length));
-    return std::vector<std::uint8_t>(buffer.begin(),
-                                     buffer.begin() + static_cast<std::ptrdiff_t>(length));
+    buffer.resize(length);
+    return buffer;
 }
 
 bool Machine::LoadRom(const std::string& path) {

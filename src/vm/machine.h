@@ -3,6 +3,7 @@
 #include "display/screen_surface.h"
 #include "input/chip8_keypad.h"
 #include "input/key_place.h"
+#include "standard/standard_interpreter.h"
 #include "vm/cadence.h"
 #include "vm/host.h"
 #include "vm/machine_kind.h"
@@ -50,12 +51,16 @@ class Machine {
     std::uint64_t RunGeneration() const { return runGeneration_; }
     // The message of the fault that stopped the last run, empty if none.
     const std::string& LastFault() const { return lastFault_; }
-    // The machine chosen. A speed, when set, replaces its own rate from the
-    // next frame; none gives the machine's rate back.
+    // The machine chosen. A speed, when set, replaces a standard machine's
+    // own rate from the next frame; none gives it back. Kestrel's machine
+    // keeps its own pace whatever is set.
     const MachineKind& Kind() const { return kind_; }
     void SetSpeed(std::optional<int> instructionsPerFrame) { speed_ = instructionsPerFrame; }
     int Rate() const { return speed_.value_or(kind_.rate); }
     const std::vector<std::uint8_t>& RomCopy() const { return romCopy_; } // the last opened ROM
+    // A standard machine's colours for none, plane 1, plane 2 and both; each
+    // machine chosen starts with the default ones.
+    void SetPalette(const StandardInterpreter::Palette& palette) { standard_.SetPalette(palette); }
 
     // vm/loader.cpp
     bool LoadRom(const std::string& path); // false: refused and reported, memory untouched
@@ -82,7 +87,7 @@ class Machine {
 
     // vm/timer.cpp
     void Timer1_Timer();
-    void StartFrame(); // the host's frame clock: a frame of a standard machine begins
+    void StartFrame(); // the host's frame clock: a standard machine runs a frame
     void pausex_Click();
 
     // input/key_map.cpp
@@ -122,13 +127,8 @@ class Machine {
         return static_cast<std::uint32_t>(State.Nibble2 << 8 | State.Nibble3 << 4 | State.Nibble4);
     }
     bool standard() const { return kind_.rules == Rules::Chip8; }
-    std::uint8_t& memoryAt(std::uint64_t address) { // a standard machine's addresses wrap
-        return State.Memory[address % kind_.memorySize];
-    }
 
     // vm/run_control.cpp
-    // The status label while FX0A or a remap button waits for a key.
-    static const std::string WaitingText;
     void startNewRun(); // Reset's: abandon the current run and ask for one
     // Stop the run at a bad access: nothing of it continues, and the driver
     // reports the message once the run has unwound.
@@ -138,10 +138,9 @@ class Machine {
     bool abandonedKeyWaits() const;  // some key wait on the stack belongs to an abandoned run
     bool beginRemapWait(std::size_t button); // true: entered while no run was active
     void endRemapWait(std::size_t button, bool idle);
-    void runFrames(); // a standard machine's run, paced by the host's frames
 
     // vm/machine_select.cpp
-    void startAfresh(); // memory, registers, stack and timers cleared, the ROM from its copy
+    void restartStandard(); // the copy of the ROM run afresh, or nothing when it does not fit
 
     // vm/loader.cpp
     static std::string loadRefusal(const std::string& path, const std::string& reason);
@@ -169,7 +168,6 @@ class Machine {
     void SkipIfRegNotEqualReg();
 
     // vm/arithmetic.cpp
-    void writeResultThenFlag(int result, bool flag);
     void LoadRegWithConstant();
     void AddConstantToReg();
     void LoadRegWithReg();
@@ -190,13 +188,11 @@ class Machine {
     void StoreBCD();
     void StoreRegsAtIndex();
     void LoadRegsFromIndex();
-    void advanceIndexPastRegs();
 
     // vm/timer.cpp
     void GetDelayTimerIntoReg();
     void SetDelayTimer();
     void SetSoundTimer();
-    void soundTone();
 
     // display/clear_screen.cpp
     void ClearScreen();
@@ -204,7 +200,6 @@ class Machine {
     // display/sprite.cpp
     void DrawSprite();
     void drawscreen();
-    void drawChip8Sprite();
 
     // input/key_map.cpp
     int chip8KeyOf(int keyCode, KeyPlace place) const;
@@ -214,7 +209,6 @@ class Machine {
     void SkipIfKeyPressed();
     void SkipIfKeyNotPressed();
     void WaitForKeyPress();
-    void waitForKeyRelease(std::uint64_t run);
 
     // Data.
     Host& host_;
@@ -237,14 +231,16 @@ class Machine {
     std::uint64_t oldestKeyWaitRun_ = 0;
     // The generation in which each remap button's wait began, while it waits.
     std::array<std::optional<std::uint64_t>, KeypadKeys> buttonWaits_{};
-    // The machine chosen, and what its run keeps between frames.
+    // The machine chosen, and the standard machines' interpreter.
     MachineKind kind_ = KestrelMachine;
     std::optional<int> speed_;
     std::vector<std::uint8_t> romCopy_; // the last opened ROM, as read
     std::string romPath_;
-    bool frameBegun_ = false; // a frame began that the paced run has not run yet
-    bool frameEnded_ = false; // the VIP's DXYN ended the frame early
-    Chip8Keypad keypad_;      // the standard machines' sixteen keys
+    Chip8Keypad keypad_; // the standard machines' sixteen keys
+    // SUPER-CHIP's and XO-CHIP's flag registers: kept while Kestrel runs,
+    // across programs and machines, as the calculator kept them.
+    std::array<std::uint8_t, 16> flagRegisters_{};
+    StandardInterpreter standard_{State, kind_, host_, random_, keypad_, surface_, flagRegisters_};
     // Faults.
     std::uint32_t instructionAddress_ = 0;
     std::string pendingFault_;

@@ -1,18 +1,30 @@
 #include "vm/machine.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace kestrel {
 
 // A machine chosen starts as if its ROM had just been opened on it. A copy too
 // long for it is told before anything changes, since the box's own event loop
-// serves the old run meanwhile; the machine then starts with the font alone.
+// serves the old run meanwhile; a standard machine then has nothing to run.
 void Machine::SelectMachine(const MachineKind& kind) {
     if (romCopy_.size() > kind.romLimit)
         host_.reportLoadError(loadRefusal(romPath_, tooLongReason(kind, romCopy_.size())));
     kind_ = kind;
-    startAfresh();
+    standard_.SetPalette(StandardInterpreter::DefaultPalette);
+    // Kestrel's machine starts from memory of its own size, cleared, with the
+    // ROM in it; its Reset leaves the rest as it finds it.
+    if (!standard()) {
+        State.Memory.assign(MemorySize, 0);
+        State.V.fill(0);
+        State.IndexReg = 0;
+        State.StackPointer = 0;
+        State.CallStack.fill(0);
+        State.DelayTimer = 0;
+        State.SoundTimer = 0;
+        if (romCopy_.size() <= kind_.romLimit)
+            std::copy(romCopy_.begin(), romCopy_.end(), State.Memory.begin() + ProgramStart);
+    }
     Reset_Click();
 }
 
@@ -31,17 +43,10 @@ bool Machine::OpenRomOn(const std::string& path, std::vector<std::uint8_t> rom,
     return true;
 }
 
-void Machine::startAfresh() {
-    State.Memory.fill(0);
-    State.V.fill(0);
-    State.IndexReg = 0;
-    State.StackPointer = 0;
-    State.CallStack.fill(0);
-    State.DelayTimer = 0;
-    State.SoundTimer = 0;
-    if (romCopy_.size() <= kind_.romLimit)
-        std::copy(romCopy_.begin(), romCopy_.end(), State.Memory.begin() + ProgramStart);
-    frameBegun_ = false;
+// Nothing opened, or a copy too long for this machine: nothing to run.
+void Machine::restartStandard() {
+    if (romCopy_.empty() || romCopy_.size() > kind_.romLimit) return standard_.Empty();
+    standard_.Reset(romCopy_);
 }
 
 } // namespace kestrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 #include <cstdint>
 
 namespace kestrel {
@@ -40,7 +41,8 @@ inline constexpr std::array<std::uint8_t, 80> Font = {
 // The whole virtual machine, field by field in its defining order. Every field
 // is zero when the machine is created.
 struct MachineState {
-    std::array<std::uint8_t, MemorySize> Memory{};
+    // Kestrel's machine's 8193 bytes; a standard machine sizes it as its own.
+    std::vector<std::uint8_t> Memory = std::vector<std::uint8_t>(MemorySize);
     std::array<std::uint8_t, 16> V{};
     // Neither I nor the program counter is masked to 12 bits; 64 bits keep
     // I from ever wrapping however often FX1E adds to it.

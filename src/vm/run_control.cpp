@@ -1,4 +1,5 @@
 #include "vm/machine.h"
+#include "vm/waiting_text.h"
 
 namespace kestrel {
 
@@ -9,13 +10,12 @@ namespace kestrel {
 //   that wants no run. Every loop of the core looks at the generation after
 //   each yield and returns at once when it changed.
 // - Runs are entered only from RunDriver, from the top of the event loop,
-//   Kestrel's run loop or a standard machine's paced run alike,
 //   never beneath a remap wait entered while idle: a driver called inside
 //   another returns, and the outer one starts the next run once the
 //   abandoned one has unwound.
 // - A key wait (FX0A or a remap button) holds the label while it waits. A
 //   wait of the current run that ends keeps the label only while another
-//   wait of its run goes on beneath it; a wait that a new run abandoned
+//   wait of its run goes on beneath it, or a standard machine's FX0A waits; a wait that a new run abandoned
 //   stores nothing and leaves the label to the new run, which emptied it.
 // - Waits are counted on the stack, FX0A and remap alike, with the
 //   generation of the oldest. While a wait of an abandoned run is still on
@@ -26,10 +26,6 @@ namespace kestrel {
 //   driver, which reports a fault that stopped the run once it is gone. The
 //   last remap wait entered while idle posts the driver as it unwinds, if a
 //   run is wanted; the driver never posts itself.
-
-// Made once: the text is too long to live inside a string object, and a wait
-// for a key must not allocate each time it begins.
-const std::string Machine::WaitingText = "Waiting for key...";
 
 void Machine::startNewRun() {
     ++runGeneration_;
@@ -60,11 +56,8 @@ void Machine::RunDriver() {
     while (runWanted_) {
         runWanted_ = false;
         handlerRun_ = runGeneration_;
-        if (standard()) {
-            runFrames();
-        } else {
-            start_cpu();
-        }
+        // A standard machine runs from its frame clock, not from here.
+        if (!standard()) start_cpu();
         if (!pendingFault_.empty()) {
             lastFault_ = pendingFault_;
             pendingFault_.clear();
@@ -72,26 +65,6 @@ void Machine::RunDriver() {
         }
     }
     --driverDepth_;
-}
-
-// A standard machine's run, paced by the host's frame clock: once a frame has
-// begun (its timers counted by StartFrame), up to Rate() instructions run, and
-// then the machine waits for the next frame. A frame begun while the machine
-// was busy (an FX0A wait) runs as soon as it can; frames never pile up.
-void Machine::runFrames() {
-    const std::uint64_t run = runGeneration_;
-    for (;;) {
-        while (!frameBegun_ || State.Paused) {
-            if (!idleYieldFor(run)) return;
-        }
-        frameBegun_ = false;
-        frameEnded_ = false;
-        const int count = Rate();
-        for (int i = 0; i < count && !frameEnded_; ++i) {
-            Interpret();
-            if (runGeneration_ != run) return;
-        }
-    }
 }
 
 void Machine::beginKeyWait() {
@@ -103,7 +76,8 @@ void Machine::beginKeyWait() {
 void Machine::endKeyWait(bool completed) {
     --keyWaits_;
     if (!completed) return;
-    const bool runStillWaits = keyWaits_ > 0 && oldestKeyWaitRun_ == runGeneration_;
+    const bool runStillWaits = (keyWaits_ > 0 && oldestKeyWaitRun_ == runGeneration_) ||
+                               (standard() && standard_.WaitingForKey());
     host_.setStatusText(runStillWaits ? WaitingText : std::string());
 }
 

@@ -4,7 +4,7 @@ namespace kestrel {
 
 // The tick never counts the sound timer down: any non-zero value becomes one
 // tone of ten milliseconds a unit, and is cleared. A standard machine's timers
-// are its frames' alone.
+// are its frames' alone, and the window stops the tick while one runs.
 void Machine::Timer1_Timer() {
     if (standard()) return;
     if (State.DelayTimer > 0) --State.DelayTimer;
@@ -14,30 +14,20 @@ void Machine::Timer1_Timer() {
     }
 }
 
-// Both timers count once a frame, before its instructions; the tone sounds
-// while the sound timer is above 0. Pause stops them both.
+// A fault that stopped the machine is told once the frame is over, so that
+// the box's own event loop never runs inside the frame.
 void Machine::StartFrame() {
     if (!standard()) return;
-    frameBegun_ = true;
-    if (State.Paused) return;
-    if (State.DelayTimer > 0) --State.DelayTimer;
-    if (State.SoundTimer > 0 && --State.SoundTimer == 0) host_.stopTone();
+    standard_.RunFrame(Rate());
+    const std::string fault = standard_.TakeFault();
+    if (fault.empty()) return;
+    lastFault_ = fault;
+    host_.reportFault(lastFault_);
 }
 
 void Machine::pausex_Click() {
     State.Paused = !State.Paused;
-    if (!standard()) return;
-    if (State.Paused) {
-        host_.stopTone();
-    } else if (State.SoundTimer > 0) {
-        soundTone();
-    }
-}
-
-// A frame longer than the timer needs: the frame that takes it to 0 stops the
-// tone, so a late frame leaves no gap.
-void Machine::soundTone() {
-    host_.tone(500, (State.SoundTimer + 1) * 1000 / 60);
+    if (standard()) standard_.PauseChanged();
 }
 
 void Machine::GetDelayTimerIntoReg() {
@@ -48,12 +38,6 @@ void Machine::SetDelayTimer() {
 }
 void Machine::SetSoundTimer() {
     State.SoundTimer = VX();
-    if (!standard()) return;
-    if (State.SoundTimer > 0) {
-        soundTone();
-    } else {
-        host_.stopTone();
-    }
 }
 
 } // namespace kestrel

@@ -18,6 +18,11 @@ struct Tone {
     int ms;
 };
 
+struct PatternPlayed {
+    SoundPattern pattern;
+    double samplesPerSecond;
+};
+
 // A Host that counts and records everything, and runs scripted events at
 // chosen yields (yield numbers count from 1 over the host's whole life).
 class FakeHost : public SilentHost {
@@ -31,6 +36,10 @@ class FakeHost : public SilentHost {
     void stopTone() override {
         ++toneStops;
         toneSounding = false;
+    }
+    void playPattern(const SoundPattern& pattern, double samplesPerSecond) override {
+        patterns.push_back({pattern, samplesPerSecond});
+        toneSounding = true;
     }
     void setStatusText(const std::string& text) override {
         statusText = text;
@@ -82,6 +91,7 @@ class FakeHost : public SilentHost {
     std::map<int, std::string> captions;
     std::vector<std::pair<int, std::string>> captionHistory;
     std::vector<Tone> tones;
+    std::vector<PatternPlayed> patterns;
     std::vector<std::string> faults;
     std::vector<std::string> loadErrors;
 

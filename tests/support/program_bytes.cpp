@@ -12,7 +12,7 @@ std::vector<std::uint8_t> WordsToBytes(std::span<const std::uint16_t> words) {
     return bytes;
 }
 
-void PlaceWords(std::array<std::uint8_t, MemorySize>& memory, std::span<const std::uint16_t> words,
+void PlaceWords(std::vector<std::uint8_t>& memory, std::span<const std::uint16_t> words,
                 std::uint32_t at) {
     for (const std::uint8_t byte : WordsToBytes(words))
         memory[at++] = byte;

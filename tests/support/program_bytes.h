@@ -17,9 +17,9 @@ inline std::vector<std::uint8_t> WordsToBytes(std::initializer_list<std::uint16_
 }
 
 // Writes the words into memory from `at` (512, where a loaded ROM starts).
-void PlaceWords(std::array<std::uint8_t, MemorySize>& memory, std::span<const std::uint16_t> words,
+void PlaceWords(std::vector<std::uint8_t>& memory, std::span<const std::uint16_t> words,
                 std::uint32_t at = ProgramStart);
-inline void PlaceWords(std::array<std::uint8_t, MemorySize>& memory,
+inline void PlaceWords(std::vector<std::uint8_t>& memory,
                        std::initializer_list<std::uint16_t> words,
                        std::uint32_t at = ProgramStart) {
     PlaceWords(memory, std::span(words.begin(), words.size()), at);

@@ -45,15 +45,18 @@ void RomRunner::run(std::uint64_t instructions) {
 
 void RomRunner::runFrames(std::uint64_t frames) {
     openImage();
-    const std::uint64_t last = framesBegun + frames;
-    host.everyIdleYield = [this, last] {
-        if (framesBegun == last) return machine.EndAllRuns();
-        ++framesBegun;
-        machine.StartFrame();
-    };
     machine.Reset_Click();
-    machine.RunDriver();
-    host.everyIdleYield = nullptr;
+    moreFrames(frames);
+}
+
+void RomRunner::moreFrames(std::uint64_t frames) {
+    for (std::uint64_t k = 0; k < frames; ++k) {
+        ++framesBegun;
+        const auto [first, last] = frameEvents.equal_range(framesBegun);
+        for (auto event = first; event != last; ++event)
+            event->second();
+        machine.StartFrame();
+    }
 }
 
 void RomRunner::stopAt(std::uint64_t yieldNumber) {

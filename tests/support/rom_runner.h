@@ -5,6 +5,8 @@
 #include "vm/machine.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -49,10 +51,18 @@ class RomRunner {
     // Stop the run inside yield number `yieldNumber`, counted over the host's life.
     void stopAt(std::uint64_t yieldNumber);
 
-    // Opens the ROM image if it changed, resets, and runs `frames` frames,
-    // each begun by the fake frame clock when the machine waits for it.
+    // Opens the ROM image if it changed, resets, and runs `frames` frames of
+    // a standard machine, as its frame clock would.
     void runFrames(std::uint64_t frames);
+    // Runs `frames` more frames, without a reset.
+    void moreFrames(std::uint64_t frames);
     std::uint64_t framesBegun = 0;
+    // Events served just before frame number n (counted over the runner's
+    // life from 1) begins, as the event loop serves them between frames.
+    std::multimap<std::uint64_t, std::function<void()>> frameEvents;
+    void atFrame(std::uint64_t frame, std::function<void()> event) {
+        frameEvents.emplace(frame, std::move(event));
+    }
 
     // The 64 x 32 screen read back from the surface, '#' lit and '.' dark.
     std::vector<std::string> screen() const;

@@ -30,6 +30,7 @@ class SilentHost : public Host {
     }
     void tone(int, int) override {}
     void stopTone() override {}
+    void playPattern(const SoundPattern&, double) override {}
     void setStatusText(const std::string&) override {}
     void setButtonCaption(int, const std::string&) override {}
     void surfaceChanged() override {}

@@ -87,7 +87,7 @@ TEST(Index, BcdStoresDigitsAndLeavesI) {
                              {7, {0, 0, 7}},
                              {0, {0, 0, 0}},
                              {100, {1, 0, 0}}}) {
-        r.state().Memory.fill(0xEE);
+        std::fill(r.state().Memory.begin(), r.state().Memory.end(), 0xEE);
         r.state().V[1] = static_cast<std::uint8_t>(v);
         r.execute({0xA600, 0xF133});
         EXPECT_EQ(r.state().Memory[0x600], digits[0]) << v;

@@ -104,8 +104,8 @@ TEST(Reset, ARestartedProgramInheritsTheOldRunsRegisters) {
 
 // Memory as a standard machine starts it: the font at 0x050, `rom` at 512,
 // zero elsewhere.
-std::array<std::uint8_t, MemorySize> StandardMemory(const std::vector<std::uint8_t>& rom) {
-    std::array<std::uint8_t, MemorySize> memory{};
+std::vector<std::uint8_t> StandardMemory(const std::vector<std::uint8_t>& rom) {
+    std::vector<std::uint8_t> memory(4096);
     std::copy(std::begin(Chip8Font), std::end(Chip8Font), memory.begin() + 0x50);
     std::copy(rom.begin(), rom.end(), memory.begin() + ProgramStart);
     return memory;
@@ -122,7 +122,7 @@ TEST(Machines, ResetRestartsFromTheCopyWithEverythingCleared) {
             TempFile file(rom);
             ASSERT_TRUE(r.machine.LoadRom(file.path()));
         }
-        s.Memory.fill(0xEE);
+        std::fill(s.Memory.begin(), s.Memory.end(), 0xEE);
         s.V.fill(9);
         s.IndexReg = 0x123;
         s.StackPointer = 3;

@@ -1,0 +1,23 @@
+#include "standard/standard_interpreter.h"
+#include "vm/waiting_text.h"
+
+namespace kestrel {
+
+// FX0A: the frames pass while the machine waits for a key to go down and up
+// again; a key held when the wait begins must be pressed anew.
+void StandardInterpreter::beginKeyWait() {
+    keypad_.beginWait();
+    waitRegister_ = x_;
+    status_ = Status::WaitingForKey;
+    frameEnded_ = true;
+    host_.setStatusText(WaitingText);
+}
+
+void StandardInterpreter::finishKeyWait() {
+    if (keypad_.waitedKey() < 0) return;
+    State.V[waitRegister_] = static_cast<std::uint8_t>(keypad_.waitedKey());
+    status_ = Status::Running;
+    host_.setStatusText("");
+}
+
+} // namespace kestrel

@@ -1,0 +1,71 @@
+#include "standard/standard_interpreter.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kestrel {
+
+StandardInterpreter::StandardInterpreter(MachineState& state, const MachineKind& kind, Host& host,
+                                         RandomSource& random, Chip8Keypad& keypad,
+                                         ScreenSurface& surface,
+                                         std::array<std::uint8_t, 16>& flagRegisters)
+    : State(state), kind_(kind), host_(host), random_(random), keypad_(keypad), surface_(surface),
+      flagRegisters_(flagRegisters) {}
+
+// Every byte of memory is written afresh: a standard machine starts each
+// program from the same state. The flag registers are the calculator's and
+// outlive it.
+void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
+    State.Memory.assign(kind_.memorySize, 0);
+    addressMask_ = kind_.memorySize - 1; // every size is a power of two
+    std::copy(std::begin(Chip8Font), std::end(Chip8Font), State.Memory.begin() + kind_.fontBase);
+    std::copy(kind_.bigFont.begin(), kind_.bigFont.end(),
+              State.Memory.begin() + kind_.fontBase + sizeof Chip8Font);
+    std::copy(rom.begin(), rom.end(), State.Memory.begin() + ProgramStart);
+    State.V.fill(0);
+    State.IndexReg = 0;
+    State.ProgramCounter = ProgramStart;
+    State.StackPointer = 0;
+    State.CallStack.fill(0);
+    State.DelayTimer = 0;
+    State.SoundTimer = 0;
+    screen_ = FrameBuffer{};
+    planes_ = 1;
+    pattern_.fill(0xF0); // the plain 500 Hz beep at the default pitch
+    pitch_ = DefaultPitch;
+    stopSound();
+    fault_.clear();
+    status_ = Status::Running;
+    paintPicture();
+}
+
+void StandardInterpreter::Empty() {
+    screen_ = FrameBuffer{};
+    stopSound();
+    fault_.clear();
+    status_ = Status::Empty;
+    paintPicture();
+}
+
+void StandardInterpreter::RunFrame(int instructions) {
+    if (State.Paused || (status_ != Status::Running && !WaitingForKey())) return;
+    countTimers();
+    if (status_ == Status::WaitingForKey) finishKeyWait();
+    if (status_ != Status::Running) return;
+    keypad_.beginFrame();
+    frameEnded_ = false;
+    for (int i = 0; i < instructions && !frameEnded_ && status_ == Status::Running; ++i)
+        step();
+    if (pictureChanged_) paintPicture();
+}
+
+std::string StandardInterpreter::TakeFault() {
+    return std::exchange(fault_, std::string());
+}
+
+void StandardInterpreter::SetPalette(const Palette& palette) {
+    palette_ = palette;
+    paintPicture();
+}
+
+} // namespace kestrel
