@@ -39,12 +39,10 @@ void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
     paintPicture();
 }
 
+// The machine as a reset leaves it, with no program in it.
 void StandardInterpreter::Empty() {
-    screen_ = FrameBuffer{};
-    stopSound();
-    fault_.clear();
+    Reset({});
     status_ = Status::Empty;
-    paintPicture();
 }
 
 void StandardInterpreter::RunFrame(int instructions) {

@@ -50,7 +50,8 @@ class StandardInterpreter {
     // Memory, registers, timers, screen and sound afresh, the fonts and `rom`
     // written; the machine then runs.
     void Reset(std::span<const std::uint8_t> rom);
-    // Nothing to run: a dark picture, and frames that do nothing.
+    // Nothing to run: memory with the fonts alone, a dark picture, and frames
+    // that do nothing.
     void Empty();
 
     // One frame: the timers count, a key that was tapped since the last

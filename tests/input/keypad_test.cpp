@@ -149,9 +149,9 @@ TEST(Machines, KeyTestsAndWaitsUseTheKeysValue) {
             RomRunner r(Machines[m].kind);
             const int code = r.state().KeyMap[static_cast<std::size_t>(c.held)];
             if (c.held != 0 && !c.readsV1) r.machine.Form_KeyDown(code);
-            // FX0A's wait sees the key go down, and up a yield later.
+            // FX0A's wait sees the key go down, and up a yield (or frame) later.
             bool down = false;
-            r.host.everyYield = [&] {
+            r.host.everyYield = r.everyFrame = [&] {
                 if (r.host.statusText != "Waiting for key...") return;
                 down ? r.machine.Form_KeyUp(code) : r.machine.Form_KeyDown(code);
                 down = !down;
@@ -253,13 +253,15 @@ void runWithKeys(RomRunner& r, const std::vector<std::uint16_t>& program,
                  const std::vector<KeyEvent>& held, const std::vector<KeyEvent>& atPrompt) {
     for (const KeyEvent& e : held)
         deliver(r.machine, e);
+    // One event a yield on Kestrel's machine, one between two frames on a
+    // standard one.
     std::size_t next = 0;
-    r.host.everyYield = [&] {
+    r.host.everyYield = r.everyFrame = [&] {
         if (r.host.statusText == "Waiting for key..." && next < atPrompt.size())
             deliver(r.machine, atPrompt[next++]);
     };
     r.execute(program);
-    r.host.everyYield = nullptr;
+    r.host.everyYield = r.everyFrame = nullptr;
 }
 
 constexpr int Untouched = 0xEE;
@@ -352,9 +354,7 @@ TEST(Chip8Keys, AKeyDownBetweenFramesIsSeenByTheNextFramesFirstInstruction) {
             RomRunner r(*kind);
             r.load(program);
             r.machine.SetSpeed(speed);
-            r.host.everyYield = [&] { // before the frame clock's own turn
-                if (r.framesBegun == 9) r.machine.Form_KeyDown(key::NumPad0);
-            };
+            r.atFrame(10, [&] { r.machine.Form_KeyDown(key::NumPad0); });
             r.runFrames(10);
             EXPECT_EQ(r.state().V[1], (9 * speed / 4) % 256) << "at " << speed << " a frame";
         }

@@ -55,6 +55,7 @@ void RomRunner::moreFrames(std::uint64_t frames) {
         const auto [first, last] = frameEvents.equal_range(framesBegun);
         for (auto event = first; event != last; ++event)
             event->second();
+        if (everyFrame) everyFrame();
         machine.StartFrame();
     }
 }

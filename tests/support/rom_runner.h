@@ -60,6 +60,7 @@ class RomRunner {
     // Events served just before frame number n (counted over the runner's
     // life from 1) begins, as the event loop serves them between frames.
     std::multimap<std::uint64_t, std::function<void()>> frameEvents;
+    std::function<void()> everyFrame; // served before each frame, after its events
     void atFrame(std::uint64_t frame, std::function<void()> event) {
         frameEvents.emplace(frame, std::move(event));
     }

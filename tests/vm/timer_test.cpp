@@ -115,8 +115,9 @@ TEST(TimerRegisters, Fx07ReadsTheTimerAsItsOwnYieldLeftIt) {
 }
 
 // A standard machine counts both timers once a frame, before the frame's
-// instructions, and nowhere else; Pause stops them and the tone, which
-// sounds while the sound timer is above 0.
+// instructions, and nowhere else; Pause stops them and the buzzer, which
+// sounds while the sound timer is above 0: the plain beep, sixteen 0xF0
+// bytes at 4000 samples a second.
 TEST(Machines, TimersCountOnceAFrameAndPauseStopsThemAndTheTone) {
     struct Seen {
         int delay, sound;
@@ -124,24 +125,26 @@ TEST(Machines, TimersCountOnceAFrameAndPauseStopsThemAndTheTone) {
         bool operator==(const Seen&) const = default;
     };
     // Frame 1 runs DT = ST = 4; Pause is chosen before frame 3 and again before frame 5.
-    const std::vector<Seen> expected = {{0, 0, false}, {3, 3, true}, {3, 3, false}, {3, 3, false},
-                                        {2, 2, true},  {1, 1, true}, {0, 0, false}, {0, 0, false}};
+    const std::vector<Seen> expected = {{4, 4, true}, {3, 3, true}, {3, 3, false}, {3, 3, false},
+                                        {2, 2, true}, {1, 1, true}, {0, 0, false}, {0, 0, false}};
     for (const NamedMachine& m : {Machines[1], Machines[2]}) {
         RomRunner r(m.kind);
         r.load({0x6004, 0xF015, 0xF018, 0x1206});
-        r.runFrames(0); // opens the program
+        r.runFrames(0);
         std::vector<Seen> seen;
-        r.host.everyIdleYield = [&] {
-            if (seen.size() == expected.size()) return r.machine.EndAllRuns();
-            if (seen.size() == 2 || seen.size() == 4) r.machine.pausex_Click();
-            r.machine.StartFrame();
+        for (std::size_t frame = 0; frame < expected.size(); ++frame) {
+            if (frame == 2 || frame == 4) r.machine.pausex_Click();
+            r.moreFrames(1);
             r.machine.Timer1_Timer(); // Kestrel's tick counts nothing here
             seen.push_back({r.state().DelayTimer, r.state().SoundTimer, r.host.toneSounding});
-        };
-        r.machine.Reset_Click();
-        r.machine.RunDriver();
+        }
         EXPECT_EQ(seen, expected) << m.name;
-        EXPECT_EQ(r.host.tones.size(), 2u) << m.name; // at FX18, and again after Pause
+        ASSERT_EQ(r.host.patterns.size(), 2u) << m.name; // at FX18, and again after Pause
+        SoundPattern beep;
+        beep.fill(0xF0);
+        EXPECT_EQ(r.host.patterns[1].pattern, beep) << m.name;
+        EXPECT_EQ(r.host.patterns[1].samplesPerSecond, 4000.0) << m.name;
+        EXPECT_TRUE(r.host.tones.empty()) << m.name;
     }
 }
 
@@ -149,8 +152,7 @@ TEST(Machines, Fx18WithZeroSilencesTheTone) {
     for (const NamedMachine& m : {Machines[1], Machines[2]}) {
         RomRunner r(m.kind);
         r.execute({0x6010, 0xF018, 0x6000, 0xF018});
-        ASSERT_EQ(r.host.tones.size(), 1u) << m.name;
-        EXPECT_EQ(r.host.tones[0].hz, 500);
+        ASSERT_EQ(r.host.patterns.size(), 1u) << m.name;
         EXPECT_FALSE(r.host.toneSounding) << m.name;
     }
 }
