@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace kestrel {
@@ -20,8 +21,8 @@ struct Sdl {
     decltype(&SDL_OpenAudioDevice) OpenAudioDevice = nullptr;
     decltype(&SDL_PauseAudioDevice) PauseAudioDevice = nullptr;
     decltype(&SDL_CloseAudioDevice) CloseAudioDevice = nullptr;
-    decltype(&SDL_ClearQueuedAudio) ClearQueuedAudio = nullptr;
-    decltype(&SDL_QueueAudio) QueueAudio = nullptr;
+    decltype(&SDL_LockAudioDevice) LockAudioDevice = nullptr;
+    decltype(&SDL_UnlockAudioDevice) UnlockAudioDevice = nullptr;
 };
 
 template <typename F> bool resolve(void* library, const char* name, F& function) {
@@ -45,8 +46,8 @@ const Sdl* loadSdl() {
             resolve(library, "SDL_OpenAudioDevice", sdl.OpenAudioDevice) &&
             resolve(library, "SDL_PauseAudioDevice", sdl.PauseAudioDevice) &&
             resolve(library, "SDL_CloseAudioDevice", sdl.CloseAudioDevice) &&
-            resolve(library, "SDL_ClearQueuedAudio", sdl.ClearQueuedAudio) &&
-            resolve(library, "SDL_QueueAudio", sdl.QueueAudio)) {
+            resolve(library, "SDL_LockAudioDevice", sdl.LockAudioDevice) &&
+            resolve(library, "SDL_UnlockAudioDevice", sdl.UnlockAudioDevice)) {
             return &sdl;
         }
         std::fprintf(stderr, "Kestrel: no audio (an older SDL: %s); the tone stays silent.\n",
@@ -85,22 +86,24 @@ void TonePlayer::open() {
             wanted.format = AUDIO_S16SYS;
             wanted.channels = 1;
             wanted.samples = 512;
-            wanted.callback = nullptr; // fed with SDL_QueueAudio
+            // Rendered on demand rather than queued: a pattern loops for as
+            // long as the sound timer runs, and its phase must carry across
+            // changes, which samples queued ahead could not follow.
+            wanted.callback = fill;
+            wanted.userdata = this;
             device = sdl->OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
             if (device == 0) {
                 std::fprintf(stderr, "Kestrel: no audio device (%s); the tone stays silent.\n",
                              sdl->GetError());
                 sdl->QuitSubSystem(SDL_INIT_AUDIO);
-            } else {
-                sdl->PauseAudioDevice(device, 0); // plays silence while nothing is queued
             }
         }
     }
     const std::lock_guard lock(mutex_);
     device_ = device;
     opening_ = false;
-    if (device_ != 0 && pendingHz_ > 0) queue(pendingHz_, pendingMs_);
-    pendingHz_ = 0;
+    // The sound kept meanwhile starts with the callback's first buffer.
+    if (device_ != 0) sdl->PauseAudioDevice(device_, 0);
 }
 
 bool TonePlayer::available() const {
@@ -108,37 +111,87 @@ bool TonePlayer::available() const {
     return device_ != 0;
 }
 
-void TonePlayer::play(int hz, int ms) {
+template <typename F> void TonePlayer::change(F change) {
     const std::lock_guard lock(mutex_);
     if (opening_) {
-        // Replaces any tone kept before, as a new tone replaces one sounding.
-        const bool audible = hz > 0 && ms > 0;
-        pendingHz_ = audible ? hz : 0;
-        pendingMs_ = audible ? ms : 0;
+        change(sound_); // the callback does not run before the device is open
         return;
     }
     if (device_ == 0) return;
-    loadSdl()->ClearQueuedAudio(device_);
-    if (hz <= 0 || ms <= 0) return;
-    queue(hz, ms);
+    const Sdl& sdl = *loadSdl();
+    sdl.LockAudioDevice(device_);
+    change(sound_);
+    sdl.UnlockAudioDevice(device_);
 }
 
-void TonePlayer::queue(int hz, int ms) {
-    const auto count = static_cast<std::size_t>(static_cast<long long>(SampleRate) * ms / 1000);
-    samples_.resize(count);
-    // Half periods counted in whole samples from the start of the tone.
-    for (std::size_t i = 0; i < count; ++i) {
-        const long long halfPeriods = static_cast<long long>(i) * 2 * hz / SampleRate;
-        samples_[i] = halfPeriods % 2 == 0 ? Amplitude : static_cast<std::int16_t>(-Amplitude);
-    }
-    loadSdl()->QueueAudio(device_, samples_.data(),
-                          static_cast<Uint32>(count * sizeof(std::int16_t)));
+void TonePlayer::play(int hz, int ms) {
+    change([hz, ms](Sound& sound) {
+        if (hz <= 0 || ms <= 0) {
+            sound.kind = Kind::Silence;
+            return;
+        }
+        sound.kind = Kind::Tone;
+        sound.toneHz = hz;
+        sound.toneAt = 0;
+        sound.toneCount = static_cast<long long>(SampleRate) * ms / 1000;
+    });
+}
+
+void TonePlayer::playPattern(const std::array<std::uint8_t, 16>& pattern, double samplesPerSecond) {
+    change([&pattern, samplesPerSecond](Sound& sound) {
+        // No rate would hold one bit: an offset, not a sound.
+        if (!(samplesPerSecond > 0) || !std::isfinite(samplesPerSecond)) {
+            sound.kind = Kind::Silence;
+            return;
+        }
+        sound.kind = Kind::Pattern;
+        sound.pattern = pattern;
+        // Whole turns of the loop change nothing, and keep one wrap per sample enough.
+        sound.step = std::fmod(samplesPerSecond / SampleRate, 128.0);
+    });
 }
 
 void TonePlayer::stop() {
-    const std::lock_guard lock(mutex_);
-    pendingHz_ = 0;
-    if (device_ != 0) loadSdl()->ClearQueuedAudio(device_);
+    change([](Sound& sound) {
+        sound.kind = Kind::Silence;
+        sound.phase = 0;
+    });
+}
+
+void TonePlayer::fill(void* player, std::uint8_t* stream, int bytes) {
+    // SDL holds the device's lock around this call.
+    static_cast<TonePlayer*>(player)->render(reinterpret_cast<std::int16_t*>(stream),
+                                             bytes / static_cast<int>(sizeof(std::int16_t)));
+}
+
+void TonePlayer::render(std::int16_t* samples, int count) {
+    constexpr auto Low = static_cast<std::int16_t>(-Amplitude);
+    Sound& sound = sound_;
+    for (int i = 0; i < count; ++i) {
+        switch (sound.kind) {
+        case Kind::Silence: samples[i] = 0; break;
+        case Kind::Tone: {
+            if (sound.toneAt >= sound.toneCount) {
+                sound.kind = Kind::Silence;
+                samples[i] = 0;
+                break;
+            }
+            // Half periods counted in whole samples from the start of the tone.
+            const long long halfPeriods = sound.toneAt * 2 * sound.toneHz / SampleRate;
+            samples[i] = halfPeriods % 2 == 0 ? Amplitude : Low;
+            ++sound.toneAt;
+            break;
+        }
+        case Kind::Pattern: {
+            const int bit = static_cast<int>(sound.phase); // 0..127, the high bit of a byte first
+            const bool on = (sound.pattern[bit / 8] >> (7 - bit % 8) & 1) != 0;
+            samples[i] = on ? Amplitude : Low;
+            sound.phase += sound.step;
+            if (sound.phase >= 128) sound.phase -= 128;
+            break;
+        }
+        }
+    }
 }
 
 } // namespace kestrel

@@ -1,13 +1,16 @@
 // The tone end to end: SDL's disk driver captures what Kestrel plays. FX18
 // with 60 gives one 600 ms tone of 500 Hz at the next tick; a new tone
 // replaces one still sounding; a tone asked for while the device is still
-// opening is heard whole once it is open.
+// opening is heard whole once it is open. A looped one-bit pattern sounds at
+// the pitch its rate gives, and keeps its place in the loop when it changes.
 
 #include "app_test_support.h"
 #include "tone_player.h"
 
 #include <QTest>
 
+#include <array>
+#include <cmath>
 #include <vector>
 
 using namespace kestrel;
@@ -16,8 +19,11 @@ using namespace kestrel::apptest;
 namespace {
 
 struct Burst {
+    qsizetype start = 0;   // index of its first sample
     qsizetype samples = 0; // non-silent samples
     int cycles = 0;        // rising edges through zero
+    qsizetype firstRise = -1;
+    qsizetype lastRise = -1;
 };
 
 // Bursts of sound separated by at least 10 ms of silence.
@@ -33,14 +39,44 @@ std::vector<Burst> bursts(const QByteArray& raw) {
         if (s == 0) {
             ++silentRun;
         } else {
-            if (silentRun >= gap) found.emplace_back();
+            if (silentRun >= gap) found.push_back({i});
             silentRun = 0;
-            found.back().samples += 1;
-            if (s > 0 && previous <= 0) found.back().cycles += 1;
+            Burst& burst = found.back();
+            burst.samples += 1;
+            if (s > 0 && previous <= 0) {
+                burst.cycles += 1;
+                if (burst.firstRise < 0) burst.firstRise = i;
+                burst.lastRise = i;
+            }
         }
         previous = s;
     }
     return found;
+}
+
+using Pattern = std::array<std::uint8_t, 16>;
+
+// The sample rate the standard machines give a pattern at `pitch`.
+double patternRate(int pitch) {
+    return 4000.0 * std::exp2((pitch - 64) / 48.0);
+}
+
+// How many of `count` captured samples, from the first, are `pattern` played
+// from `phase` on at `step` bits a sample. `phase` is left where the match
+// ended. A sample a hair from a bit boundary matches either bit, since the
+// rounding may fall on either side of it.
+qsizetype matching(const std::int16_t* captured, qsizetype count, const Pattern& pattern,
+                   double step, double& phase) {
+    for (qsizetype i = 0; i < count; ++i) {
+        const int bit = static_cast<int>(phase);
+        const bool on = (pattern[bit / 8] >> (7 - bit % 8) & 1) != 0;
+        const bool nearEdge = phase - bit < 1e-6 || phase - bit > 1 - 1e-6;
+        if (!nearEdge && captured[i] != (on ? TonePlayer::Amplitude : -TonePlayer::Amplitude))
+            return i;
+        phase += step;
+        if (phase >= 128) phase -= 128;
+    }
+    return count;
 }
 
 } // namespace
@@ -50,11 +86,12 @@ class ToneTest : public QObject {
     QTemporaryDir dir_;
     QString capture_;
 
-    std::vector<Burst> captured() const {
+    QByteArray raw() const {
         QFile file(capture_);
         if (!file.open(QIODevice::ReadOnly)) return {};
-        return bursts(file.readAll());
+        return file.readAll();
     }
+    std::vector<Burst> captured() const { return bursts(raw()); }
 
   private slots:
     void initTestCase() {
@@ -112,6 +149,90 @@ class ToneTest : public QObject {
         QVERIFY2(ms >= 295 && ms <= 305, qPrintable(QString::number(ms)));
         QVERIFY2(heard[0].cycles >= 148 && heard[0].cycles <= 152,
                  qPrintable(QString::number(heard[0].cycles)));
+    }
+
+    void patternSoundsAtThePitchItsRateGives_data() {
+        QTest::addColumn<int>("pitch");
+        for (const int pitch : {0, 64, 128, 255})
+            QTest::addRow("pitch %d", pitch) << pitch;
+    }
+
+    void patternSoundsAtThePitchItsRateGives() {
+        QFETCH(int, pitch);
+        Pattern beep;
+        beep.fill(0xF0); // four bits up, four down: the fundamental is an eighth of the rate
+        {
+            TonePlayer player;
+            player.startOpening();
+            QTRY_VERIFY_WITH_TIMEOUT(player.available(), 5000);
+            player.playPattern(beep, patternRate(pitch));
+            QTest::qWait(500);
+        }
+        const std::vector<Burst> heard = captured();
+        QCOMPARE(heard.size(), std::size_t{1});
+        // Whole cycles between the first rising edge and the last.
+        QVERIFY2(heard[0].cycles > 50, qPrintable(QString::number(heard[0].cycles)));
+        const double measured = (heard[0].cycles - 1) * double{TonePlayer::SampleRate} /
+                                static_cast<double>(heard[0].lastRise - heard[0].firstRise);
+        const double expected = patternRate(pitch) / 8;
+        qInfo("pitch %d: expected %.2f Hz, measured %.2f Hz", pitch, expected, measured);
+        QVERIFY2(std::abs(measured / expected - 1) < 0.01,
+                 qPrintable(QStringLiteral("%1 Hz").arg(measured)));
+    }
+
+    // Asked for before the device is open, the pattern starts at its first
+    // bit; a new pattern and rate go on from the same place; stop() sends the
+    // next start back to the first bit.
+    void patternKeepsItsPlaceAcrossChangesAndStopStartsItOver() {
+        // Neither repeats within its 128 bits, so a restart cannot pass for going on.
+        const Pattern first{0x0F, 0xFF, 0x00, 0xF0, 0xCC, 0x33, 0xAA, 0x55,
+                            0xFF, 0xFE, 0x01, 0x00, 0x81, 0x7E, 0xC3, 0x3C};
+        Pattern second;
+        for (std::size_t i = 0; i < second.size(); ++i)
+            second[i] = static_cast<std::uint8_t>(i * 0x11);
+        const double slowStep = patternRate(40) / TonePlayer::SampleRate;
+        const double fastStep = patternRate(100) / TonePlayer::SampleRate;
+        {
+            TonePlayer player;
+            player.playPattern(first, patternRate(40));
+            player.startOpening();
+            QTRY_VERIFY_WITH_TIMEOUT(player.available(), 5000);
+            QTest::qWait(250);
+            player.playPattern(second, patternRate(100));
+            QTest::qWait(250);
+            player.stop();
+            QTest::qWait(100);
+            player.playPattern(first, patternRate(100));
+            QTest::qWait(150);
+        }
+        const QByteArray bytes = raw();
+        const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.constData());
+        const std::vector<Burst> heard = bursts(bytes);
+        QCOMPARE(heard.size(), std::size_t{2});
+
+        // The first burst is the first pattern from bit 0 up to some sample,
+        // then the second from wherever the first had got to.
+        const std::int16_t* changed = samples + heard[0].start;
+        const qsizetype length = heard[0].samples;
+        double phase = 0;
+        const qsizetype asFirst = matching(changed, length, first, slowStep, phase);
+        QVERIFY2(asFirst > TonePlayer::SampleRate / 10 && asFirst < length,
+                 qPrintable(QString::number(asFirst)));
+        qsizetype changedAt = -1;
+        phase = 0;
+        for (qsizetype at = 0; at <= asFirst && changedAt < 0; ++at) {
+            double from = phase;
+            if (matching(changed + at, length - at, second, fastStep, from) == length - at)
+                changedAt = at;
+            phase += slowStep;
+            if (phase >= 128) phase -= 128;
+        }
+        QVERIFY2(changedAt >= 0, "no place where the second pattern goes on from the first");
+        QVERIFY(length - changedAt > TonePlayer::SampleRate / 10);
+
+        double restart = 0;
+        QCOMPARE(matching(samples + heard[1].start, heard[1].samples, first, fastStep, restart),
+                 heard[1].samples);
     }
 };
 
