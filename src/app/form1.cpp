@@ -1,9 +1,9 @@
 #include "form1.h"
 
+#include "machine_menu.h"
 #include "rom_machine.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -134,30 +134,10 @@ void Form1::buildMenus() {
     QAction* pause = cpu->addAction(QStringLiteral("Pause"), this, &Form1::pausex_Click);
     pause->setObjectName(QStringLiteral("pausex"));
 
-    // An addition beyond the defined menus, after their own items. The choice
-    // lasts until Kestrel closes; each start begins on Kestrel's machine.
-    QMenu* machines = cpu->addMenu(QStringLiteral("Machine"));
-    machines->setObjectName(QStringLiteral("Machine"));
-    auto* group = new QActionGroup(machines);
-    group->setExclusive(true);
-    const struct {
-        const char* caption;
-        const char* name;
-        const MachineKind& kind;
-    } choices[] = {
-        {"Kestrel", "machineKestrel", KestrelMachine},
-        {"CHIP-8 (COSMAC VIP)", "machineCosmacVip", CosmacVipMachine},
-        {"CHIP-8 (modern)", "machineModern", ModernChip8Machine},
-    };
-    for (const auto& choice : choices) {
-        QAction* item = machines->addAction(QString::fromLatin1(choice.caption), this,
-                                            [this, &kind = choice.kind] { chooseMachine(kind); });
-        item->setObjectName(QLatin1String(choice.name));
-        item->setCheckable(true);
-        item->setChecked(&choice.kind == &KestrelMachine);
-        group->addAction(item);
-    }
-    addRomDatabaseItem(*machines, *group);
+    // Additions beyond the defined menus, after their own items.
+    new MachineMenu(
+        *cpu, [this](const MachineKind& kind) { chooseMachine(kind); },
+        [this] { chooseFromRomDatabase(); });
     speedMenu_ = new SpeedMenu(*cpu, machine_);
 
     QAction* about = bar->addAction(QStringLiteral("About"), this, &Form1::About_Click);
@@ -257,14 +237,6 @@ void Form1::showWarning(const std::string& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrel"), QString::fromStdString(text),
                     QMessageBox::Ok, this);
     box.exec();
-}
-
-void Form1::addRomDatabaseItem(QMenu& machines, QActionGroup& group) {
-    QAction* item = machines.addAction(QStringLiteral("From the ROM database"), this,
-                                       &Form1::chooseFromRomDatabase);
-    item->setObjectName(QStringLiteral("machineFromRomDatabase"));
-    item->setCheckable(true);
-    group.addAction(item);
 }
 
 // The box comes before anything changes, as a refusal does, since its own

@@ -15,7 +15,6 @@
 #include <memory>
 
 class QAction;
-class QActionGroup;
 class QMenu;
 class QLabel;
 class QPushButton;
@@ -86,7 +85,6 @@ class Form1 : public QMainWindow, public Host {
     void Form_Load();
     void openFile(const QString& fileName);
     void showWarning(const std::string& text);
-    void addRomDatabaseItem(QMenu& machines, QActionGroup& group);
     void openFromRomDatabase(const std::string& path);
     void showProgramTitle(const std::string& title); // none: the fixed title alone
 

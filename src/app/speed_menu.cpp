@@ -25,6 +25,7 @@ constexpr Speed Speeds[] = {
     {"30 per frame", "Speed30", 30},
     {"100 per frame", "Speed100", 100},
     {"1000 per frame", "Speed1000", 1000},
+    {"10000 per frame", "Speed10000", 10000},
 };
 
 } // namespace
