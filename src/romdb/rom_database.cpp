@@ -1,6 +1,6 @@
 #include "romdb/rom_database.h"
 
-#include "romdb/json_value.h"
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 
@@ -11,6 +11,28 @@ extern const char VendoredRomsJson[];
 extern const std::size_t VendoredRomsJsonSize;
 
 namespace {
+
+// Keeps each object's members in file order: the database lists platforms best
+// first, in objects as well as in arrays.
+using Json = nlohmann::ordered_json;
+
+// The member so named, or null when `v` is no object or has none: the shape is
+// checked, not trusted, and nothing here throws.
+const Json* Find(const Json& v, std::string_view key) {
+    if (!v.is_object()) return nullptr;
+    const auto it = v.find(key);
+    return it != v.end() ? &*it : nullptr;
+}
+
+const Json* FindArray(const Json& v, std::string_view key) {
+    const Json* found = Find(v, key);
+    return found != nullptr && found->is_array() ? found : nullptr;
+}
+
+const Json* FindObject(const Json& v, std::string_view key) {
+    const Json* found = Find(v, key);
+    return found != nullptr && found->is_object() ? found : nullptr;
+}
 
 struct Platform {
     std::string id;
@@ -42,35 +64,45 @@ std::optional<RunPlatform> RunnablePlatform(std::string_view id) {
 
 // An integer is clamped into range; anything else (a string, a fraction) is
 // no tickrate at all, so that the platform's default is used.
-std::optional<int> Tickrate(const JsonValue* v) {
-    if (v == nullptr || !v->Is(JsonValue::Kind::Integer)) return std::nullopt;
-    return static_cast<int>(std::clamp<double>(v->number, MinTickrate, MaxTickrate));
+// An integer is clamped into range; anything else (a string, a fraction, one
+// too long for 64 bits, which the parser reads as a fraction) is no tickrate
+// at all, so that the platform's default is used.
+std::optional<int> Tickrate(const Json* v) {
+    if (v == nullptr) return std::nullopt;
+    if (v->is_number_unsigned())
+        return static_cast<int>(
+            std::clamp<std::uint64_t>(v->get<std::uint64_t>(), MinTickrate, MaxTickrate));
+    if (v->is_number_integer())
+        return static_cast<int>(
+            std::clamp<std::int64_t>(v->get<std::int64_t>(), MinTickrate, MaxTickrate));
+    return std::nullopt;
 }
 
-std::string Text(const JsonValue* v) {
-    return v != nullptr && v->Is(JsonValue::Kind::String) ? v->text : std::string();
+std::string Text(const Json* v) {
+    return v != nullptr && v->is_string() ? v->get_ref<const std::string&>() : std::string();
 }
 
-std::vector<QuirkOverride> Overrides(const JsonValue& set) {
+std::vector<QuirkOverride> Overrides(const Json& set) {
     std::vector<QuirkOverride> out;
-    for (const auto& m : set.members) {
-        const auto known = std::find(QuirkNames.begin(), QuirkNames.end(), m.key);
-        if (known != QuirkNames.end() && m.value.Is(JsonValue::Kind::Bool))
-            out.push_back({*known, m.value.boolean});
+    if (!set.is_object()) return out;
+    for (const auto& [key, value] : set.items()) {
+        const auto known = std::find(QuirkNames.begin(), QuirkNames.end(), key);
+        if (known != QuirkNames.end() && value.is_boolean())
+            out.push_back({*known, value.get<bool>()});
     }
     return out;
 }
 
-Rom ReadRom(const Sha1Digest& hash, std::size_t program, const JsonValue& v) {
-    Rom rom{hash, program, {}, {}, Tickrate(v.Find("tickrate"))};
-    if (const auto* list = v.Find("platforms")) {
-        rom.platforms.reserve(list->items.size());
-        for (const auto& id : list->items)
-            if (id.Is(JsonValue::Kind::String)) rom.platforms.push_back(id.text);
+Rom ReadRom(const Sha1Digest& hash, std::size_t program, const Json& v) {
+    Rom rom{hash, program, {}, {}, Tickrate(Find(v, "tickrate"))};
+    if (const auto* list = FindArray(v, "platforms")) {
+        rom.platforms.reserve(list->size());
+        for (const auto& id : *list)
+            if (id.is_string()) rom.platforms.push_back(id.get<std::string>());
     }
-    if (const auto* quirky = v.Find("quirkyPlatforms"))
-        for (const auto& m : quirky->members)
-            rom.quirkyPlatforms.push_back({m.key, Overrides(m.value)});
+    if (const auto* quirky = FindObject(v, "quirkyPlatforms"))
+        for (const auto& [key, value] : quirky->items())
+            rom.quirkyPlatforms.push_back({key, Overrides(value)});
     return rom;
 }
 
@@ -98,25 +130,25 @@ struct RomDatabase::Tables {
 namespace {
 
 // Members of the wrong kind read as absent: the shape is checked, not trusted.
-void Read(const JsonValue& doc, RomDatabase::Tables& t) {
-    if (const auto* list = doc.Find("platforms")) {
-        for (const auto& p : list->items) {
-            const std::string id = Text(p.Find("id"));
+void Read(const Json& doc, RomDatabase::Tables& t) {
+    if (const auto* list = FindArray(doc, "platforms")) {
+        for (const auto& p : *list) {
+            const std::string id = Text(Find(p, "id"));
             if (!id.empty())
                 t.platforms.push_back(
-                    {id, Text(p.Find("name")), Tickrate(p.Find("defaultTickrate"))});
+                    {id, Text(Find(p, "name")), Tickrate(Find(p, "defaultTickrate"))});
         }
     }
-    if (const auto* list = doc.Find("programs")) {
-        t.titles.reserve(list->items.size());
-        t.roms.reserve(list->items.size() * 2); // a program has one ROM or a few
-        for (const auto& program : list->items) {
-            const auto* roms = program.Find("roms");
+    if (const auto* list = FindArray(doc, "programs")) {
+        t.titles.reserve(list->size());
+        t.roms.reserve(list->size() * 2); // a program has one ROM or a few
+        for (const auto& program : *list) {
+            const auto* roms = FindObject(program, "roms");
             if (roms == nullptr) continue;
-            t.titles.push_back(Text(program.Find("title")));
-            for (const auto& m : roms->members)
-                if (const auto hash = DigestFromHex(m.key))
-                    t.roms.push_back(ReadRom(*hash, t.titles.size() - 1, m.value));
+            t.titles.push_back(Text(Find(program, "title")));
+            for (const auto& [key, value] : roms->items())
+                if (const auto hash = DigestFromHex(key))
+                    t.roms.push_back(ReadRom(*hash, t.titles.size() - 1, value));
         }
     }
     // A hash listed twice keeps its first entry.
@@ -189,7 +221,9 @@ const RomDatabase& RomDatabase::Vendored() {
 const RomDatabase::Tables& RomDatabase::tables() const {
     std::call_once(parsed_, [this] {
         tables_ = std::make_unique<Tables>();
-        if (const auto doc = ParseJson(json_)) Read(*doc, *tables_);
+        // Not JSON: an empty database. The parser reports it rather than throwing.
+        const Json doc = Json::parse(json_.begin(), json_.end(), nullptr, false);
+        if (!doc.is_discarded()) Read(doc, *tables_);
     });
     return *tables_;
 }
