@@ -38,6 +38,7 @@ struct Platform {
     std::string id;
     std::string name;
     std::optional<int> defaultTickrate;
+    std::vector<QuirkOverride> quirks; // all seven, or none
 };
 
 struct QuirkyPlatform {
@@ -51,19 +52,19 @@ struct Rom {
     std::vector<std::string> platforms;
     std::vector<QuirkyPlatform> quirkyPlatforms;
     std::optional<int> tickrate;
+    std::vector<std::uint32_t> palette;
 };
 
-constexpr std::string_view OriginalId = "originalChip8";
 constexpr std::string_view ModernId = "modernChip8";
 
 std::optional<RunPlatform> RunnablePlatform(std::string_view id) {
-    if (id == OriginalId) return RunPlatform::OriginalChip8;
+    if (id == "originalChip8") return RunPlatform::OriginalChip8;
     if (id == ModernId) return RunPlatform::ModernChip8;
+    if (id == "superchip" || id == "superchip1" || id == "chip48") return RunPlatform::SuperChip;
+    if (id == "xochip") return RunPlatform::XoChip;
     return std::nullopt;
 }
 
-// An integer is clamped into range; anything else (a string, a fraction) is
-// no tickrate at all, so that the platform's default is used.
 // An integer is clamped into range; anything else (a string, a fraction, one
 // too long for 64 bits, which the parser reads as a fraction) is no tickrate
 // at all, so that the platform's default is used.
@@ -93,8 +94,44 @@ std::vector<QuirkOverride> Overrides(const Json& set) {
     return out;
 }
 
+// A platform's quirks set each of the seven: one the data leaves out (as
+// superchip does memoryIncrementByX), or gives as no boolean, is false.
+std::vector<QuirkOverride> PlatformQuirks(const Json* set) {
+    std::vector<QuirkOverride> out;
+    if (set == nullptr || !set->is_object()) return out;
+    for (const auto name : QuirkNames) {
+        const Json* value = Find(*set, name);
+        out.push_back({name, value != nullptr && value->is_boolean() && value->get<bool>()});
+    }
+    return out;
+}
+
+// "#rrggbb" strings, 1 to 4 of them; one bad entry spoils the whole list,
+// since the colours are by position.
+std::vector<std::uint32_t> Palette(const Json* colors) {
+    const Json* pixels = colors != nullptr ? FindArray(*colors, "pixels") : nullptr;
+    if (pixels == nullptr || pixels->empty() || pixels->size() > 4) return {};
+    std::vector<std::uint32_t> out;
+    for (const auto& pixel : *pixels) {
+        if (!pixel.is_string()) return {};
+        const auto& text = pixel.get_ref<const std::string&>();
+        std::uint32_t rgb = 0;
+        if (text.size() != 7 || text[0] != '#') return {};
+        for (const char c : std::string_view(text).substr(1)) {
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
+            if (digit < 0) return {};
+            rgb = rgb << 4 | static_cast<std::uint32_t>(digit);
+        }
+        out.push_back(rgb);
+    }
+    return out;
+}
+
 Rom ReadRom(const Sha1Digest& hash, std::size_t program, const Json& v) {
-    Rom rom{hash, program, {}, {}, Tickrate(Find(v, "tickrate"))};
+    Rom rom{hash, program, {}, {}, Tickrate(Find(v, "tickrate")), Palette(Find(v, "colors"))};
     if (const auto* list = FindArray(v, "platforms")) {
         rom.platforms.reserve(list->size());
         for (const auto& id : *list)
@@ -135,8 +172,9 @@ void Read(const Json& doc, RomDatabase::Tables& t) {
         for (const auto& p : *list) {
             const std::string id = Text(Find(p, "id"));
             if (!id.empty())
-                t.platforms.push_back(
-                    {id, Text(Find(p, "name")), Tickrate(Find(p, "defaultTickrate"))});
+                t.platforms.push_back({id, Text(Find(p, "name")),
+                                       Tickrate(Find(p, "defaultTickrate")),
+                                       PlatformQuirks(Find(p, "quirks"))});
         }
     }
     if (const auto* list = FindArray(doc, "programs")) {
@@ -159,17 +197,26 @@ void Read(const Json& doc, RomDatabase::Tables& t) {
                  t.roms.end());
 }
 
+// The data's name for a platform, else its id.
+std::string NameOf(std::string_view id, const RomDatabase::Tables& t) {
+    const Platform* p = t.FindPlatform(id);
+    return p != nullptr && !p->name.empty() ? p->name : std::string(id);
+}
+
 // The database's preference: a quirky platform Kestrel runs, then a plain one,
 // each in the order listed.
 RomChoice Decide(const Rom* rom, const RomDatabase::Tables& t) {
     RomChoice choice;
+    std::string_view chosen = ModernId; // whose default tickrate applies
     if (rom != nullptr) {
         choice.title = t.titles[rom->program];
+        choice.palette = rom->palette;
         choice.status = RomStatus::KnownForOtherPlatforms;
         for (const auto& q : rom->quirkyPlatforms) {
             if (const auto p = RunnablePlatform(q.platform)) {
                 choice.status = RomStatus::Known;
                 choice.platform = *p;
+                choice.platformId = q.platform;
                 choice.quirkOverrides = q.overrides;
                 break;
             }
@@ -179,27 +226,28 @@ RomChoice Decide(const Rom* rom, const RomDatabase::Tables& t) {
                 if (const auto p = RunnablePlatform(id)) {
                     choice.status = RomStatus::Known;
                     choice.platform = *p;
+                    choice.platformId = id;
                     break;
                 }
             }
         }
-        if (choice.status == RomStatus::KnownForOtherPlatforms) {
+        if (choice.status == RomStatus::Known) {
+            chosen = choice.platformId;
+            choice.platformName = NameOf(chosen, t);
+            if (const Platform* p = t.FindPlatform(chosen)) choice.platformQuirks = p->quirks;
+        } else {
             // Quirky platforms are the preferred list, so they are named first.
             std::string first;
             if (!rom->quirkyPlatforms.empty())
                 first = rom->quirkyPlatforms.front().platform;
             else if (!rom->platforms.empty())
                 first = rom->platforms.front();
-            const Platform* named = t.FindPlatform(first);
-            choice.otherPlatformName =
-                named != nullptr && !named->name.empty() ? named->name : first;
+            if (!first.empty()) choice.otherPlatformName = NameOf(first, t);
         }
         choice.tickrate = rom->tickrate;
     }
     if (!choice.tickrate) {
-        const auto* p =
-            t.FindPlatform(choice.platform == RunPlatform::OriginalChip8 ? OriginalId : ModernId);
-        if (p != nullptr) choice.tickrate = p->defaultTickrate;
+        if (const Platform* p = t.FindPlatform(chosen)) choice.tickrate = p->defaultTickrate;
     }
     return choice;
 }
