@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -31,17 +32,14 @@ void BM_RomDatabaseLookup(benchmark::State& state) {
     const auto& db = RomDatabase::Vendored();
     const auto hashes = db.Hashes();
     // One pass over every ROM: which machine each is run on.
-    int vip = 0;
-    int modern = 0;
+    std::array<int, 4> on{}; // by RunPlatform
     int other = 0;
     for (const auto& h : hashes) {
         const auto c = db.Choose(h);
         if (c.status == romdb::RomStatus::KnownForOtherPlatforms)
             ++other;
-        else if (c.platform == romdb::RunPlatform::OriginalChip8)
-            ++vip;
         else
-            ++modern;
+            ++on[static_cast<int>(c.platform)];
     }
     std::size_t next = 0;
     for (auto _ : state) {
@@ -49,8 +47,10 @@ void BM_RomDatabaseLookup(benchmark::State& state) {
         next = (next + 1) % hashes.size();
     }
     state.counters["roms"] = static_cast<double>(hashes.size());
-    state.counters["on_vip"] = vip;
-    state.counters["on_modern"] = modern;
+    state.counters["on_vip"] = on[static_cast<int>(romdb::RunPlatform::OriginalChip8)];
+    state.counters["on_modern"] = on[static_cast<int>(romdb::RunPlatform::ModernChip8)];
+    state.counters["on_superchip"] = on[static_cast<int>(romdb::RunPlatform::SuperChip)];
+    state.counters["on_xochip"] = on[static_cast<int>(romdb::RunPlatform::XoChip)];
     state.counters["on_other_platforms"] = other;
 }
 BENCHMARK(BM_RomDatabaseLookup);

@@ -18,7 +18,7 @@ struct RomMachine {
     // overrides the rate; "Machine's own" gives it back.
     MachineKind kind;
     std::string programTitle; // for the window's title; empty for an unknown ROM
-    std::string warning;      // for a box; empty unless no machine Kestrel runs is listed
+    std::string warning;      // for a box; empty unless it runs on a machine not its own
 };
 
 RomMachine RomMachineFor(const romdb::RomChoice& choice);

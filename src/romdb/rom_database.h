@@ -6,20 +6,25 @@
 // answer to the machine it builds.
 //
 //     const auto choice = romdb::RomDatabase::Vendored().Choose(romdb::Sha1(bytes));
-//     // machine:  choice.platform, then each of choice.quirkOverrides by name
+//     // machine:  choice.platform, then choice.platformQuirks, then each of
+//     //           choice.quirkOverrides, by name
 //     // speed:    choice.tickrate, or the machine's own rate when it is empty
+//     // colours:  choice.palette when it is not empty
 //     // title:    choice.title when choice.status != RomStatus::Unknown
 //     // message:  when choice.status == RomStatus::KnownForOtherPlatforms, the
 //     //           title, choice.otherPlatformName and that it may not work
 //
 // The rules, as the database means them (a ROM's lists are best first):
-// - a quirkyPlatforms entry for originalChip8 or modernChip8 wins: the first
-//   such, with its overrides;
-// - else the first of those two in its platforms list, with no overrides;
+// - a quirkyPlatforms entry for a platform Kestrel runs wins: the first such,
+//   with its overrides;
+// - else the first platform Kestrel runs in its platforms list, with no
+//   overrides;
 // - else the ROM is KnownForOtherPlatforms: modern, no overrides, and the
 //   name of the first platform listed (quirkyPlatforms first, then platforms);
 // - the tickrate is the ROM's, else the chosen platform's default (modern's
 //   for the last two cases and for Unknown).
+// Kestrel runs originalChip8 and modernChip8; superchip1, superchip and chip48
+// as SUPER-CHIP; xochip as XO-CHIP.
 // Reading the file and refusing one too long for the chosen machine are the
 // caller's, before and after Choose.
 //
@@ -46,8 +51,9 @@ Sha1Digest Sha1(std::span<const std::uint8_t> bytes);
 // 40 lowercase hex digits; nullopt for anything else.
 std::optional<Sha1Digest> DigestFromHex(std::string_view hex);
 
-// The two standard machines a ROM can be run on, by their database ids.
-enum class RunPlatform { OriginalChip8, ModernChip8 };
+// The machines a ROM can be run on. The database has three ids for SUPER-CHIP,
+// told apart by RomChoice::platformId and their quirks.
+enum class RunPlatform { OriginalChip8, ModernChip8, SuperChip, XoChip };
 
 // The quirks a standard machine has, named as in the database's quirks.json.
 inline constexpr std::array<std::string_view, 7> QuirkNames = {
@@ -66,21 +72,33 @@ enum class RomStatus {
     KnownForOtherPlatforms // listed only for others: run on modern, and tell the player
 };
 
-// Tickrates are clamped into this range: the data holds 200,000 once.
+// Tickrates are clamped into this range, which holds every rate the data
+// gives (XO-CHIP programs go up to 200,000).
 inline constexpr int MinTickrate = 1;
-inline constexpr int MaxTickrate = 10'000;
+inline constexpr int MaxTickrate = 200'000;
 
 struct RomChoice {
     RomStatus status = RomStatus::Unknown;
     RunPlatform platform = RunPlatform::ModernChip8;
-    // To apply, in order, over the platform's own quirks.
-    std::vector<QuirkOverride> quirkOverrides;
+    // To apply, in order, after platformQuirks.
+    std::vector<QuirkOverride> quirkOverrides{};
     // Instructions a frame: the ROM's tickrate, else the platform's default.
     // Empty when the data gives neither as an integer: the machine's own rate.
-    std::optional<int> tickrate;
-    std::string title;             // the program's title; empty when Unknown
-    std::string otherPlatformName; // KnownForOtherPlatforms: the first listed platform's
-                                   // name (its id if the data has no name; may be empty)
+    std::optional<int> tickrate{};
+    std::string title{};             // the program's title; empty when Unknown
+    std::string otherPlatformName{}; // KnownForOtherPlatforms: the first listed platform's
+                                     // name (its id if the data has no name; may be empty)
+    // Known only, else empty: the database id chosen ("superchip1"), its name
+    // ("Superchip 1.0"; its id if the data has no name), and its own quirks,
+    // all seven in QuirkNames order (one the data omits is false), or none
+    // when the data gives the platform no quirks.
+    std::string platformId{};
+    std::string platformName{};
+    std::vector<QuirkOverride> platformQuirks{};
+    // The ROM's colours as 0xRRGGBB: background, plane 1, plane 2, both (1 to
+    // 4 of them). Empty when the data gives none, or any malformed.
+    std::vector<std::uint32_t> palette{};
+    // Every field has a default, so that a choice may be written naming the first few.
     bool operator==(const RomChoice&) const = default;
 };
 
