@@ -87,7 +87,7 @@ template <typename Work> void insideRun(SilentHost& host, Machine& machine, Work
 // It is kept out of line, as Interpret is, so both pay one call per instruction.
 
 struct Reference {
-    std::array<std::uint8_t, MemorySize> memory{};
+    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(MemorySize);
     std::array<std::uint8_t, 16> v{};
     std::uint64_t i = 0;
     std::uint32_t pc = ProgramStart;

@@ -249,24 +249,27 @@ void Form1::chooseFromRomDatabase() {
     if (fits && !rom.warning.empty()) showWarning(rom.warning);
     chooseMachine(rom.kind);
     fromRomDatabase_ = true;
-    if (fits) showProgramTitle(rom.programTitle);
+    if (!fits) return;
+    showProgramTitle(rom.programTitle);
+    if (rom.palette) machine_.SetPalette(*rom.palette);
 }
 
-// Read and refused as on Kestrel's machine, then run on the machine the
-// database chooses, which is always a standard one: the frame clock that
-// choosing this item started goes on.
+// Read up to the longest ROM any machine holds, then run on the machine the
+// database chooses, which is always a standard one, or refused there: the
+// frame clock that choosing this item started goes on.
 void Form1::openFromRomDatabase(const std::string& path) {
     if (path.empty()) { // a cancelled dialog resets, as on every machine
         machine_.OpenRom(path);
         return;
     }
-    std::optional<std::vector<std::uint8_t>> bytes = machine_.ReadRom(path, KestrelMachine);
+    std::optional<std::vector<std::uint8_t>> bytes = machine_.ReadRom(path, XoChipMachine);
     if (!bytes) return;
     const RomMachine rom =
         RomMachineFor(romdb::RomDatabase::Vendored().Choose(romdb::Sha1(*bytes)));
     if (bytes->size() <= rom.kind.romLimit && !rom.warning.empty()) showWarning(rom.warning);
-    if (!machine_.OpenRomOn(path, std::move(*bytes), rom.kind)) return;
+    if (!machine_.OpenRomOn(path, std::move(*bytes), rom.kind, rom.writtenFor)) return;
     showProgramTitle(rom.programTitle);
+    if (rom.palette) machine_.SetPalette(*rom.palette);
 }
 
 void Form1::showProgramTitle(const std::string& title) {

@@ -16,25 +16,36 @@ std::string warningFor(const romdb::RomChoice& choice, const std::string& platfo
 
 } // namespace
 
+static const MachineKind& machineOf(romdb::RunPlatform platform) {
+    switch (platform) {
+    case romdb::RunPlatform::OriginalChip8: return CosmacVipMachine;
+    case romdb::RunPlatform::SuperChip: return SuperChipModernMachine;
+    case romdb::RunPlatform::XoChip: return XoChipMachine;
+    default: return ModernChip8Machine;
+    }
+}
+
 RomMachine RomMachineFor(const romdb::RomChoice& choice) {
     RomMachine rom;
-    // SUPER-CHIP and XO-CHIP have no machine yet: they run on modern, as a ROM
-    // listed only for other platforms does.
-    const bool standard = choice.platform == romdb::RunPlatform::OriginalChip8 ||
-                          choice.platform == romdb::RunPlatform::ModernChip8;
-    rom.kind = choice.platform == romdb::RunPlatform::OriginalChip8 ? CosmacVipMachine
-                                                                    : ModernChip8Machine;
-    // The library names only the seven quirks; one it did not know would be
-    // left as it is.
-    if (standard)
-        for (const romdb::QuirkOverride& quirk : choice.quirkOverrides)
-            SetQuirk(rom.kind.quirks, quirk.quirk, quirk.value);
+    rom.kind = machineOf(choice.platform);
+    // The platform's own quirks (chip48's differ from superchip's), then the
+    // ROM's. The library names only the seven quirks; one it did not know
+    // would be left as it is.
+    for (const romdb::QuirkOverride& quirk : choice.platformQuirks)
+        SetQuirk(rom.kind.quirks, quirk.quirk, quirk.value);
+    for (const romdb::QuirkOverride& quirk : choice.quirkOverrides)
+        SetQuirk(rom.kind.quirks, quirk.quirk, quirk.value);
     rom.kind.rate = choice.tickrate.value_or(rom.kind.rate);
+    // The colours given replace Kestrel's in order; the rest stay.
+    if (!choice.palette.empty()) {
+        rom.palette = StandardInterpreter::DefaultPalette;
+        for (std::size_t k = 0; k < choice.palette.size() && k < rom.palette->size(); ++k)
+            (*rom.palette)[k] = static_cast<std::int32_t>(choice.palette[k] & 0xFFFFFFu);
+    }
     if (choice.status != romdb::RomStatus::Unknown) rom.programTitle = choice.title;
+    if (choice.status == romdb::RomStatus::Known) rom.writtenFor = choice.platformName;
     if (choice.status == romdb::RomStatus::KnownForOtherPlatforms)
         rom.warning = warningFor(choice, choice.otherPlatformName);
-    else if (choice.status == romdb::RomStatus::Known && !standard)
-        rom.warning = warningFor(choice, choice.platformName);
     return rom;
 }
 

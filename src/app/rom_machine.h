@@ -6,8 +6,10 @@
 // that the core's tests check it.
 
 #include "romdb/rom_database.h"
+#include "standard/standard_interpreter.h"
 #include "vm/machine_kind.h"
 
+#include <optional>
 #include <string>
 
 namespace kestrel {
@@ -19,6 +21,9 @@ struct RomMachine {
     MachineKind kind;
     std::string programTitle; // for the window's title; empty for an unknown ROM
     std::string warning;      // for a box; empty unless it runs on a machine not its own
+    std::string writtenFor;   // the database's name of the platform chosen, for a refusal
+    // The ROM's own colours, with Kestrel's where it gives fewer than four.
+    std::optional<StandardInterpreter::Palette> palette;
 };
 
 RomMachine RomMachineFor(const romdb::RomChoice& choice);

@@ -88,10 +88,18 @@ std::string Machine::loadRefusal(const std::string& path, const std::string& rea
     return "Cannot open the ROM \"" + path + "\": " + reason + ".";
 }
 
-std::string Machine::tooLongReason(const MachineKind& kind, long long length) {
-    return "it is " + std::to_string(length) + " bytes long, and a ROM may be at most " +
-           std::to_string(kind.romLimit) + " bytes (addresses 512.." +
-           std::to_string(ProgramStart + kind.romLimit - 1) + ")";
+// A standard machine is named, and the platform the database lists the ROM
+// for when it knows it; Kestrel's machine says it as it always has.
+std::string Machine::tooLongReason(const MachineKind& kind, long long length,
+                                   const std::string& writtenFor) {
+    const std::string holder =
+        kind.rules == Rules::Kestrel ? "a ROM" : "a ROM for " + std::string(kind.name);
+    std::string reason = "it is " + std::to_string(length) + " bytes long, and " + holder +
+                         " may be at most " + std::to_string(kind.romLimit) +
+                         " bytes (addresses 512.." +
+                         std::to_string(ProgramStart + kind.romLimit - 1) + ")";
+    if (!writtenFor.empty()) reason += "; the ROM database lists it for " + writtenFor;
+    return reason;
 }
 
 } // namespace kestrel

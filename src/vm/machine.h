@@ -76,9 +76,11 @@ class Machine {
     // vm/machine_select.cpp
     // Choosing a machine resets on it from the copy of the last opened ROM.
     void SelectMachine(const MachineKind& kind);
-    // Opens a ROM already read onto `kind` and resets on it; false, reported,
-    // and nothing changed when it is too long for `kind`.
-    bool OpenRomOn(const std::string& path, std::vector<std::uint8_t> rom, const MachineKind& kind);
+    // Opens a ROM already read onto `kind` and resets on it; false, reported
+    // (with the platform the ROM was written for, when known), and nothing
+    // changed when it is too long for `kind`.
+    bool OpenRomOn(const std::string& path, std::vector<std::uint8_t> rom, const MachineKind& kind,
+                   const std::string& writtenFor = {});
 
     // vm/run_control.cpp
     void EndAllRuns(); // Exit: nothing that runs or waits ever continues
@@ -144,7 +146,8 @@ class Machine {
 
     // vm/loader.cpp
     static std::string loadRefusal(const std::string& path, const std::string& reason);
-    static std::string tooLongReason(const MachineKind& kind, long long length);
+    static std::string tooLongReason(const MachineKind& kind, long long length,
+                                     const std::string& writtenFor = {});
 
     // vm/machine.cpp
     void stopRunAtAddress(std::uint64_t address); // the current instruction went outside Memory

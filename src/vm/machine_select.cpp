@@ -31,10 +31,10 @@ void Machine::SelectMachine(const MachineKind& kind) {
 // As if the ROM had been opened and `kind` then chosen, except that a ROM too
 // long for it is refused before anything changes, as a refused load is.
 bool Machine::OpenRomOn(const std::string& path, std::vector<std::uint8_t> rom,
-                        const MachineKind& kind) {
+                        const MachineKind& kind, const std::string& writtenFor) {
     if (rom.size() > kind.romLimit) {
-        host_.reportLoadError(
-            loadRefusal(path, tooLongReason(kind, static_cast<long long>(rom.size()))));
+        host_.reportLoadError(loadRefusal(
+            path, tooLongReason(kind, static_cast<long long>(rom.size()), writtenFor)));
         return false;
     }
     romCopy_ = std::move(rom);
