@@ -4,8 +4,9 @@
 
 namespace kestrel {
 
-FrameClock::FrameClock(std::function<void()> onFrame, QObject* parent)
-    : QObject(parent), onFrame_(std::move(onFrame)) {
+FrameClock::FrameClock(std::function<void()> onFrame, QObject* parent,
+                       std::function<Clock::time_point()> now)
+    : QObject(parent), onFrame_(std::move(onFrame)), now_(std::move(now)) {
     setObjectName(QStringLiteral("FrameClock"));
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
@@ -13,38 +14,23 @@ FrameClock::FrameClock(std::function<void()> onFrame, QObject* parent)
 }
 
 void FrameClock::start() {
-    start_ = Clock::now();
-    frame_ = 1; // frame 0 begins now
+    pacer_.start(now_());
     onFrame_();
     schedule();
 }
 
-FrameClock::Clock::time_point FrameClock::deadline(std::int64_t frame) const {
-    return start_ + std::chrono::nanoseconds(frame * 1'000'000'000 / FramesPerSecond);
-}
-
-// The timer counts whole milliseconds: the wait is rounded to the nearest,
-// so that frames begin within half a millisecond of their deadlines either
-// way, where rounding up would make every frame late.
+// Read after the frame has run, so that its own time is not waited again.
 void FrameClock::schedule() {
-    const auto wait = deadline(frame_) - Clock::now();
-    const auto ms = std::chrono::round<std::chrono::milliseconds>(wait);
-    timer_.start(std::max(ms, std::chrono::milliseconds(0)));
+    timer_.start(pacer_.wait(now_()));
 }
 
-// Frames missed by a short stall are caught up one an event-loop turn, so
-// that the timers keep time; after a longer one (the machine suspended, a
-// starved process) the clock starts afresh from now.
 void FrameClock::fire() {
-    const auto now = Clock::now();
-    const auto late = now - deadline(frame_);
-    if (lateness_ != nullptr) lateness_->push_back(std::chrono::nanoseconds(late).count());
-    if (late > MostBehind) {
-        start_ = now;
-        frame_ = 0;
+    const auto now = now_();
+    const auto late = now - pacer_.nextDeadline();
+    if (pacer_.beginFrame(now)) {
+        if (lateness_ != nullptr) lateness_->push_back(std::chrono::nanoseconds(late).count());
+        onFrame_();
     }
-    ++frame_;
-    onFrame_();
     schedule();
 }
 

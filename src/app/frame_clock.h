@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frame_pacer.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -10,21 +12,20 @@
 
 namespace kestrel {
 
-// The standard machines' frame clock: 60 frames a second by deadlines, frame
-// k due at start + k/60 s, so that it keeps its rate where a 17 ms interval
-// would give 58.8 frames a second. It waits in the event loop on a one-shot
-// precise timer, never in a sleep, so keys, menus and repaints are served at
-// once. Frames missed by a stall of up to MostBehind are caught up; after a
-// longer stall the clock starts afresh rather than count the timers down in
-// a rush.
+// The standard machines' frame clock: FramePacer says when frames begin, and
+// this waits for them in the event loop on a one-shot precise timer, never in
+// a sleep, so keys, menus and repaints are served at once. Caught-up frames
+// come one an event-loop turn. The time is read from `now`, which tests drive
+// by hand.
 class FrameClock : public QObject {
     Q_OBJECT
   public:
-    using Clock = std::chrono::steady_clock;
-    static constexpr int FramesPerSecond = 60;
-    static constexpr std::chrono::milliseconds MostBehind{100};
+    using Clock = FramePacer::Clock;
+    static constexpr int FramesPerSecond = FramePacer::FramesPerSecond;
+    static constexpr std::chrono::milliseconds MostBehind = FramePacer::MostBehind;
 
-    FrameClock(std::function<void()> onFrame, QObject* parent);
+    FrameClock(std::function<void()> onFrame, QObject* parent,
+               std::function<Clock::time_point()> now = &Clock::now);
 
     void start();
     void stop() { timer_.stop(); }
@@ -35,14 +36,13 @@ class FrameClock : public QObject {
     void recordLateness(std::vector<std::int64_t>* sink) { lateness_ = sink; }
 
   private:
-    Clock::time_point deadline(std::int64_t frame) const;
     void schedule();
     void fire();
 
     std::function<void()> onFrame_;
+    std::function<Clock::time_point()> now_;
     QTimer timer_;
-    Clock::time_point start_;
-    std::int64_t frame_ = 0; // the next frame to begin
+    FramePacer pacer_;
     std::vector<std::int64_t>* lateness_ = nullptr;
 };
 
