@@ -28,7 +28,8 @@ const Choice Choices[] = {
 
 MachineMenu::MachineMenu(QMenu& cpu, std::function<void(const MachineKind&)> choose,
                          std::function<void()> chooseFromDatabase)
-    : QObject(&cpu), choose_(std::move(choose)), chooseFromDatabase_(std::move(chooseFromDatabase)) {
+    : QObject(&cpu), choose_(std::move(choose)),
+      chooseFromDatabase_(std::move(chooseFromDatabase)) {
     QMenu* menu = cpu.addMenu(QStringLiteral("Machine"));
     menu->setObjectName(QStringLiteral("Machine"));
     auto* group = new QActionGroup(menu);

@@ -29,7 +29,7 @@ void StandardInterpreter::step() {
         if (opcode_ == 0x00E0) return clearScreen();
         if (opcode_ == 0x00EE) return returnFromCall();
         if (!superChip || x_ != 0) return;
-        if (y_ == 0xC) return scroll(0, n); // 00CN: down
+        if (y_ == 0xC) return scroll(0, n);           // 00CN: down
         if (y_ == 0xD && xoChip) return scroll(1, n); // 00DN: up
         if (nn == 0xFB) return scroll(2, 4);
         if (nn == 0xFC) return scroll(3, 4);

@@ -24,8 +24,8 @@ void StandardInterpreter::stop(const std::string& why) {
 void StandardInterpreter::call(std::uint32_t address) {
     if (State.StackPointer >= kind_.stackSlots) {
         return stop("would make a call with the call stack full (depth " +
-                    std::to_string(State.StackPointer) + " of " +
-                    std::to_string(kind_.stackSlots) + ").");
+                    std::to_string(State.StackPointer) + " of " + std::to_string(kind_.stackSlots) +
+                    ").");
     }
     State.CallStack[static_cast<std::size_t>(State.StackPointer++)] =
         static_cast<std::int16_t>(State.ProgramCounter);

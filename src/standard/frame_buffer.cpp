@@ -27,7 +27,8 @@ void FrameBuffer::clear(std::uint8_t planes) {
 void FrameBuffer::scrollDown(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Height);
     if ((planes & AllPlanes) == AllPlanes) {
-        std::memmove(&pixels_[n * Width], &pixels_[0], static_cast<std::size_t>((Height - n) * Width));
+        std::memmove(&pixels_[n * Width], &pixels_[0],
+                     static_cast<std::size_t>((Height - n) * Width));
         std::memset(&pixels_[0], 0, static_cast<std::size_t>(n * Width));
         return;
     }
@@ -39,7 +40,8 @@ void FrameBuffer::scrollDown(int n, std::uint8_t planes) {
 void FrameBuffer::scrollUp(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Height);
     if ((planes & AllPlanes) == AllPlanes) {
-        std::memmove(&pixels_[0], &pixels_[n * Width], static_cast<std::size_t>((Height - n) * Width));
+        std::memmove(&pixels_[0], &pixels_[n * Width],
+                     static_cast<std::size_t>((Height - n) * Width));
         std::memset(&pixels_[(Height - n) * Width], 0, static_cast<std::size_t>(n * Width));
         return;
     }

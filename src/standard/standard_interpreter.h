@@ -35,11 +35,11 @@ double PatternRate(std::uint8_t pitch);
 class StandardInterpreter {
   public:
     enum class Status {
-        Empty,          // no ROM it can hold: nothing runs
+        Empty, // no ROM it can hold: nothing runs
         Running,
-        WaitingForKey,  // FX0A: for a key to go down and up
-        Ended,          // 00FD: stopped quietly, the picture kept
-        Faulted         // a call or return the stack cannot hold
+        WaitingForKey, // FX0A: for a key to go down and up
+        Ended,         // 00FD: stopped quietly, the picture kept
+        Faulted        // a call or return the stack cannot hold
     };
     static constexpr std::uint8_t DefaultPitch = 64;
 

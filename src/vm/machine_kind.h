@@ -48,9 +48,9 @@ struct MachineKind {
     int stackSlots = 0;           // outstanding calls it holds
     std::string_view name{};      // as CPU › Machine shows it
     InstructionSet instructions = InstructionSet::Chip8;
-    bool hasHires = false; // 00FF gives 128 x 64
-    int planes = 1;        // bit planes drawn, 1 or 2
-    int flagRegisters = 0; // FX75/FX85 reach V0..V(n-1)
+    bool hasHires = false;                   // 00FF gives 128 x 64
+    int planes = 1;                          // bit planes drawn, 1 or 2
+    int flagRegisters = 0;                   // FX75/FX85 reach V0..V(n-1)
     std::span<const std::uint8_t> bigFont{}; // FX30's digits, 10 bytes each, after the small font
     CalculatorScreen calculator{};
 };
@@ -99,9 +99,12 @@ inline constexpr std::uint8_t XoChipBigFont[160] = {
 };
 
 // The platform table. Kestrel's machine reads only its limits from here.
-inline constexpr MachineKind KestrelMachine{
-    .rules = Rules::Kestrel, .memorySize = 8193, .romLimit = 7681, .fontBase = 4096,
-    .stackSlots = 257, .name = "Kestrel"};
+inline constexpr MachineKind KestrelMachine{.rules = Rules::Kestrel,
+                                            .memorySize = 8193,
+                                            .romLimit = 7681,
+                                            .fontBase = 4096,
+                                            .stackSlots = 257,
+                                            .name = "Kestrel"};
 // The database's originalChip8 and modernChip8; they differ only in vblank and logic.
 inline constexpr MachineKind CosmacVipMachine{.rules = Rules::Chip8,
                                               .quirks = {.vblank = true, .logic = true},

@@ -33,8 +33,8 @@ void Machine::SelectMachine(const MachineKind& kind) {
 bool Machine::OpenRomOn(const std::string& path, std::vector<std::uint8_t> rom,
                         const MachineKind& kind, const std::string& writtenFor) {
     if (rom.size() > kind.romLimit) {
-        host_.reportLoadError(loadRefusal(
-            path, tooLongReason(kind, static_cast<long long>(rom.size()), writtenFor)));
+        host_.reportLoadError(
+            loadRefusal(path, tooLongReason(kind, static_cast<long long>(rom.size()), writtenFor)));
         return false;
     }
     romCopy_ = std::move(rom);

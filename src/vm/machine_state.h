@@ -1,8 +1,8 @@
 #pragma once
 
 #include <array>
-#include <vector>
 #include <cstdint>
+#include <vector>
 
 namespace kestrel {
 

@@ -15,8 +15,8 @@ namespace kestrel {
 //   abandoned one has unwound.
 // - A key wait (FX0A or a remap button) holds the label while it waits. A
 //   wait of the current run that ends keeps the label only while another
-//   wait of its run goes on beneath it, or a standard machine's FX0A waits; a wait that a new run abandoned
-//   stores nothing and leaves the label to the new run, which emptied it.
+//   wait of its run goes on beneath it, or a standard machine's FX0A waits; a wait that a new run
+//   abandoned stores nothing and leaves the label to the new run, which emptied it.
 // - Waits are counted on the stack, FX0A and remap alike, with the
 //   generation of the oldest. While a wait of an abandoned run is still on
 //   the stack a click does nothing, so Reset-and-click pairs served in one

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 

@@ -174,7 +174,7 @@ TEST_F(Loading, ARomReadForOneMachineIsOpenedOnAnotherOnlyIfItFits) {
     EXPECT_EQ(r.machine.Kind().rate, CosmacVipMachine.rate);
     EXPECT_EQ(r.machine.RomCopy(), fits);
     EXPECT_TRUE(std::equal(fits.begin(), fits.end(), s.Memory.begin() + ProgramStart));
-    EXPECT_EQ(s.Memory[0x50], 0xF0); // the standard font, written by the reset
+    EXPECT_EQ(s.Memory[0x50], 0xF0);  // the standard font, written by the reset
     EXPECT_EQ(r.host.runRequests, 0); // the frame clock runs it
 }
 
