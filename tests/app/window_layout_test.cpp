@@ -123,8 +123,9 @@ class WindowLayoutTest : public QObject {
         QCOMPARE(captions(top[1]->menu()), QStringList({"Reset", "Pause", "Machine", "Speed"}));
         QMenu* machines = top[1]->menu()->actions().at(2)->menu();
         QVERIFY(machines != nullptr);
-        QCOMPARE(captions(machines), QStringList({"Kestrel", "CHIP-8 (COSMAC VIP)",
-                                                  "CHIP-8 (modern)", "From the ROM database"}));
+        QCOMPARE(captions(machines),
+                 QStringList({"Kestrel", "CHIP-8 (COSMAC VIP)", "CHIP-8 (modern)", "SUPER-CHIP 1.1",
+                              "SUPER-CHIP (modern)", "XO-CHIP", "From the ROM database"}));
 
         // No access keys, shortcuts or separators anywhere; check marks only
         // on the machines, exclusive, with Kestrel's checked at start.
@@ -188,7 +189,7 @@ class WindowLayoutTest : public QObject {
         QVERIFY(!form.frameClock().isActive());
     }
 
-    // CPU › Speed: six exclusive items, "Machine's own" checked at start, no
+    // CPU › Speed: seven exclusive items, "Machine's own" checked at start, no
     // access key or shortcut; disabled on Kestrel's machine, which sets its
     // own pace; a speed lasts across machines until another is chosen.
     void speedMenuSetsTheStandardMachinesRate() {
@@ -197,8 +198,9 @@ class WindowLayoutTest : public QObject {
         auto* speed = form.findChild<QMenu*>(QStringLiteral("Speed"));
         QVERIFY(cpu && speed);
         QCOMPARE(cpu->actions().last(), speed->menuAction());
-        const QStringList expected = {"Machine's own", "7 per frame",   "15 per frame",
-                                      "30 per frame",  "100 per frame", "1000 per frame"};
+        const QStringList expected = {"Machine's own",  "7 per frame",   "15 per frame",
+                                      "30 per frame",   "100 per frame", "1000 per frame",
+                                      "10000 per frame"};
         const QList<QAction*> items = speed->actions();
         QCOMPARE(items.size(), expected.size());
         for (int i = 0; i < items.size(); ++i) {

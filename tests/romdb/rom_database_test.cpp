@@ -474,8 +474,8 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
          "Clock",
          "\"Clock\" is written for CHIP-8 with VIP instructions, which Kestrel does not run. It "
          "runs on CHIP-8 (modern), and may not work."},
-        // SUPER-CHIP and XO-CHIP have no machine yet: modern, none of their
-        // quirks, and told so.
+        // SUPER-CHIP and XO-CHIP ROMs run on their machines with their
+        // platform's quirks, then the ROM's, and nothing to be told.
         {{Known,
           XoChip,
           {},
@@ -486,11 +486,10 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
           "XO-CHIP",
           Quirks7("0001000")},
          Rules::Chip8,
-         {},
+         {0, 0, 0, 1, 0, 0, 0},
          200'000,
          "Alien-Inv8sion",
-         "\"Alien-Inv8sion\" is written for XO-CHIP, which Kestrel does not run. It runs on "
-         "CHIP-8 (modern), and may not work."},
+         ""},
         {{Known,
           SuperChip,
           {{"logic", true}},
@@ -501,10 +500,10 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
           "Superchip 1.1",
           Quirks7("1010100")},
          Rules::Chip8,
-         {},
+         {1, 0, 1, 0, 1, 0, 1},
          30,
          "Horsey",
-         "is written for Superchip 1.1, which Kestrel does not run."},
+         ""},
         // Listed, but for no platform at all.
         {{KnownForOtherPlatforms, ModernChip8, {}, 12, "Bare", ""},
          Rules::Chip8,
@@ -518,7 +517,7 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
         const RomMachine rom = RomMachineFor(row.choice);
         EXPECT_EQ(rom.kind.rules, row.rules);
         EXPECT_EQ(quirksOf(rom.kind.quirks), row.quirks);
-        EXPECT_EQ(rom.kind.romLimit, 3584u);
+        EXPECT_EQ(rom.kind.romLimit, row.choice.platform == XoChip ? 65024u : 3584u);
         EXPECT_EQ(rom.programTitle, row.title);
         if (row.warningHas.empty())
             EXPECT_EQ(rom.warning, "");

@@ -178,8 +178,10 @@ TEST(Machines, ChoosingAMachineRestartsTheLastRomOnIt) {
     r.host = FakeHost{};
     r.machine.OpenRom(longFile.path());
     ASSERT_EQ(r.host.loadErrors.size(), 1u);
-    EXPECT_NE(r.host.loadErrors[0].find("it is 3585 bytes long, and a ROM may be at most 3584 "
-                                        "bytes (addresses 512..4095)"),
+    EXPECT_NE(r.host.loadErrors[0].find(
+                  "it is 3585 bytes long, and a ROM for CHIP-8 (COSMAC VIP) may be at most "
+                  "3584 "
+                  "bytes (addresses 512..4095)"),
               std::string::npos)
         << r.host.loadErrors[0];
     EXPECT_EQ(r.host.runRequests, 0);
