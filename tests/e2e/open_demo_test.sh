@@ -54,6 +54,7 @@ expect opened 1 20 0  # no number shown yet
 lit opened 44 2 || lit opened 45 3 || fail "opened: the kestrel is not drawn"
 
 # Keypad 5 shows "05" at (1, 20) and (6, 20); font 5 is #### / #... / #### / ...# / ####.
+await_key_wait ready5
 xdotool key KP_5
 want 7 20 1    # 5: top row
 want 6 21 1    # 5: left of row 1
@@ -64,6 +65,7 @@ await_picture key5
 
 # Keypad Enter is keypad key 14: "14". Font 1 is .##. / ###. / .##. / .##. / ####,
 # font 4 is #.#. / #.#. / #### / ..#. / ..#.
+await_key_wait ready14
 xdotool key KP_Enter
 want 3 22 1   # 1: its stem
 want 1 22 0   # 1: nothing left of it
@@ -74,6 +76,7 @@ want 8 24 1
 await_picture key14
 
 # Keypad 6: "06". Font 6 is #### / #... / #### / #..# / ####.
+await_key_wait ready6
 xdotool key KP_6
 want 3 22 0    # the 1 of 14 is gone
 want 6 22 1    # 6: left column, middle row
@@ -84,6 +87,7 @@ await_picture key6
 # A key held when a remap starts never ends it, however long the X server
 # repeats it: hold keypad 6, click the button "1" (keypad key 1), release,
 # then Q ends the wait and is bound. Q then gives keypad key 1: "01".
+await_key_wait ready1
 xdotool keydown KP_6
 sleep 0.3
 xdotool mousemove $((win_x + 56 + 16)) $((client_y + 144 + 12)) click 1

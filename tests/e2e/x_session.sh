@@ -219,6 +219,21 @@ label_ink() {
         -colorspace gray -threshold 50% -negate -format "%[fx:round(mean*w*h)]" info:
 }
 
+# await_key_wait NAME: takes screenshot NAME until the status label shows
+# text (it says "Waiting for key..." while FX0A waits), or $Patience s have
+# passed. A key pressed and let go while the program is still drawing is
+# not seen by its next key wait, and a busy machine draws late.
+await_key_wait() {
+    local start=${EPOCHREALTIME/./}
+    while :; do
+        shot "$1"
+        [ "$(label_ink "$1")" -gt 0 ] && return 0
+        ((${EPOCHREALTIME/./} - start < Patience * 1000000)) || break
+        sleep 0.2
+    done
+    fail "$1: the label did not say the program waits for a key within $(((${EPOCHREALTIME/./} - start) / 1000)) ms (see $shots/$1.png)"
+}
+
 # Menu bar positions, from the window's left edge, and the client-area
 # place of remap button i (its centre).
 MenuFile=18
