@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -56,9 +57,31 @@ inline bool runFor(Form1& form, int ms, const std::function<void()>& during = {}
     return QTest::qWaitFor([&] { return ended && !form.machine().RunActive(); }, ms + 10000);
 }
 
+// Like runFor, but `during` runs and the run ends as soon as `done` holds,
+// checked every 5 ms from inside the run's yields, or after `timeoutMs`; a
+// busy machine runs a program slower, and the deadline costs nothing when
+// `done` comes. False only if the run did not unwind: the caller's own
+// checks then say what the run left, whether `done` came or not.
+inline bool runUntil(Form1& form, const std::function<bool()>& done,
+                     const std::function<void()>& during = {}, int timeoutMs = 10000) {
+    bool ended = false;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &form, [&] {
+        if (!done() && clock.elapsed() < timeoutMs) return;
+        poll.stop();
+        if (during) during();
+        form.machine().EndAllRuns();
+        ended = true;
+    });
+    poll.start(5);
+    return QTest::qWaitFor([&] { return ended && !form.machine().RunActive(); }, timeoutMs + 10000);
+}
+
 // Calls `act` with the first modal widget of type T that shows up, from a
 // timer, so that the code that opened it can block in its own event loop.
-template <typename T> void whenModal(std::function<void(T*)> act, int timeoutMs = 5000) {
+template <typename T> void whenModal(std::function<void(T*)> act, int timeoutMs = 10000) {
     auto* poll = new QTimer;
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
@@ -112,7 +135,7 @@ inline QImage renderPicture(Form1& form) {
 
 // Waits until the window shows the machine's screen surface pixel for pixel;
 // false if it still does not after `timeoutMs`.
-inline bool pictureShowsSurface(Form1& form, int timeoutMs = 2000) {
+inline bool pictureShowsSurface(Form1& form, int timeoutMs = 10000) {
     const ScreenSurface& surface = form.machine().Surface();
     return QTest::qWaitFor(
         [&] {

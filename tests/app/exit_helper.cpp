@@ -5,21 +5,63 @@
 //   remap   File > Exit while a remap button waits for a key
 //   tones   two tones, then File > Exit (for the audio message)
 // Anything that runs after the exit prints "continued" and ends with 3.
+// Each way acts once the window shows it is ready for it (the key wait's
+// label, the count going, the audio message), however slow the machine;
+// not ready within the deadline, it says so and ends with 4.
 
 #include "form1.h"
 #include "no_settings.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> audioSaid{false};
+
+// Standard error goes through a pipe and on to where it went, unchanged; a
+// line from Kestrel sets audioSaid once it is through. Exit ends the process
+// at once, so the tones wait for the audio message, which would be lost if
+// it were still to come.
+void watchStandardError() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    const int original = ::dup(2);
+    ::dup2(fds[1], 2);
+    ::close(fds[1]);
+    std::thread([in = fds[0], original] {
+        std::string line;
+        char c = 0;
+        while (::read(in, &c, 1) == 1) {
+            if (::write(original, &c, 1) != 1) return;
+            if (c != '\n') {
+                line += c;
+                continue;
+            }
+            if (line.rfind("Kestrel:", 0) == 0) audioSaid = true;
+            line.clear();
+        }
+    }).detach();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     kestrel::KeepNoToolkitSettings();
+    watchStandardError();
     QApplication app(argc, argv);
     const char* way = argc > 1 ? argv[1] : "menu";
     kestrel::Form1 form;
@@ -32,8 +74,27 @@ int main(int argc, char** argv) {
     std::memcpy(&machine.State.Memory[512], wait ? waiting : counting, 4);
 
     QAction* exitAction = form.findChild<QAction*>(QStringLiteral("Exit"));
+    auto* label = form.findChild<QLabel*>(QStringLiteral("Label1"));
+    const auto ready = [&] {
+        if (std::strcmp(way, "close") == 0) return machine.State.V[0] > 0;
+        if (std::strcmp(way, "tones") == 0) return audioSaid.load();
+        return !label->text().isEmpty(); // the label speaks while FX0A waits
+    };
     QTimer::singleShot(0, &form, [&] { machine.Reset_Click(); });
-    QTimer::singleShot(300, &form, [&] {
+    // Polled from inside the run's yields, which serve the timers.
+    QElapsedTimer waited;
+    waited.start();
+    QTimer poll;
+    poll.start(10);
+    QObject::connect(&poll, &QTimer::timeout, &form, [&] {
+        if (!ready()) {
+            if (waited.elapsed() < 20000) return;
+            std::fprintf(stderr, "exit_helper: %s: not ready after %lld ms (label '%s', V0 %d)\n",
+                         way, static_cast<long long>(waited.elapsed()),
+                         label->text().toUtf8().constData(), machine.State.V[0]);
+            std::_Exit(4);
+        }
+        poll.stop();
         if (std::strcmp(way, "close") == 0) {
             form.close();
         } else if (std::strcmp(way, "remap") == 0) {

@@ -22,14 +22,22 @@ class ExitTest : public QObject {
         env.insert(QStringLiteral("SDL_AUDIODRIVER"), audioDriver);
         helper.setProcessEnvironment(env);
         helper.start(QStringLiteral(KESTREL_EXIT_HELPER), {way});
-        if (!helper.waitForStarted(5000)) return {QProcess::CrashExit, -1, {}, "did not start"};
-        if (!helper.waitForFinished(15000)) {
+        // Generous deadlines: a wait that is met ends at once, and the
+        // helper gives up by itself after 20 s of not being ready.
+        if (!helper.waitForStarted(15000)) return {QProcess::CrashExit, -1, {}, "did not start"};
+        if (!helper.waitForFinished(40000)) {
             helper.kill();
             helper.waitForFinished(2000);
+            qWarning("%s: did not end in 40 s; its error output: %s", qPrintable(way),
+                     helper.readAllStandardError().constData());
             return {QProcess::CrashExit, -2, {}, "did not end"};
         }
-        return {helper.exitStatus(), helper.exitCode(), helper.readAllStandardOutput(),
-                helper.readAllStandardError()};
+        Ended ended{helper.exitStatus(), helper.exitCode(), helper.readAllStandardOutput(),
+                    helper.readAllStandardError()};
+        if (ended.status != QProcess::NormalExit || ended.code != 0)
+            qWarning("%s: ended with %d; its error output: %s", qPrintable(way), ended.code,
+                     ended.err.constData());
+        return ended;
     }
 
   private slots:

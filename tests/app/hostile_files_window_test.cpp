@@ -296,7 +296,7 @@ class HostileFilesWindowTest : public QObject {
             QTest::keyClick(edit, Qt::Key_Return);
         });
         form.OpenROM_Click();
-        QVERIFY(runFor(form, 300));
+        QVERIFY(runUntil(form, [&] { return machine.State.ProgramCounter == 522; }));
         collector->stopped = true;
         QVERIFY2(collector->messages.isEmpty(),
                  qPrintable(collector->messages.join(QStringLiteral(" | "))));

@@ -115,7 +115,8 @@ class OpenRomTest : public QObject {
         QVERIFY(nonNative);
         QCOMPARE(static_cast<int>(form.machine().State.Memory[512]), 0x60);
 
-        QVERIFY(runFor(form, 300));
+        // Until the program has drawn and stays at its last jump.
+        QVERIFY(runUntil(form, [&] { return form.machine().State.ProgramCounter == 0x206; }));
         QVERIFY(pictureShowsSurface(form));
         const QImage shown = renderPicture(form);
         // The window shows the 273 x 137 picture but its right-hand 12 columns.
@@ -164,14 +165,14 @@ class OpenRomTest : public QObject {
         Machine& machine = form.machine();
         placeProgram(machine, DrawZero);
         QTimer::singleShot(0, &form, [&] { machine.Reset_Click(); });
-        QVERIFY(runFor(form, 500));
+        QVERIFY(runUntil(form, [&] { return machine.Surface().ReadPixel(5, 0) == LitColour; }));
         QCOMPARE(machine.Surface().ReadPixel(5, 0), LitColour);
         QVERIFY2(pictureShowsSurface(form), "the first drawing never reached the window");
 
         // Reset clears the screen, and the program now only loops.
         placeProgram(machine, {0x1200});
         QTimer::singleShot(0, &form, [&] { machine.Reset_Click(); });
-        QVERIFY(runFor(form, 500));
+        QVERIFY(runUntil(form, [&] { return machine.Surface().ReadPixel(5, 0) == DarkColour; }));
         QCOMPARE(machine.Surface().ReadPixel(5, 0), DarkColour);
         QVERIFY2(pictureShowsSurface(form), "the cleared screen never reached the window");
     }
@@ -191,7 +192,7 @@ class OpenRomTest : public QObject {
         // The reset happened at once: screen cleared, counter back at 512.
         QCOMPARE(machine.Surface().ReadPixel(100, 100), DarkColour);
         QCOMPARE(machine.State.ProgramCounter, ProgramStart);
-        QVERIFY(runFor(form, 200));
+        QVERIFY(runUntil(form, [&] { return machine.State.V[0] == 5; }));
         QCOMPARE(static_cast<int>(machine.State.V[0]), 5);
         QCOMPARE(static_cast<int>(machine.State.Memory[512]), 0x60); // memory kept
     }
@@ -240,7 +241,7 @@ class OpenRomTest : public QObject {
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&form, &drop);
-        QVERIFY(runFor(form, 200));
+        QVERIFY(runUntil(form, [&] { return form.machine().State.ProgramCounter == 0x206; }));
         QCOMPARE(form.machine().Surface().ReadPixel(5, 0), LitColour);
         QCOMPARE(form.machine().Surface().ReadPixel(1, 0), DarkColour);
         QCOMPARE(form.machine().Surface().ReadPixel(1, 4), LitColour);
@@ -300,7 +301,8 @@ class OpenRomTest : public QObject {
         QVERIFY(runFor(form, 50));
         answerDialog(demo);
         action(form, "OpenROM")->trigger();
-        QVERIFY(runFor(form, 300));
+        QVERIFY(
+            runUntil(form, [&] { return form.machine().Surface().ReadPixel(5, 8) == LitColour; }));
 
         const Machine& machine = form.machine();
         QCOMPARE(machine.Kind().rules, Rules::Chip8);
@@ -333,15 +335,33 @@ class OpenRomTest : public QObject {
         QAction* pause = action(form, "pausex");
         int atPause = -1, whilePaused = -1, resumed = -1;
         QTimer::singleShot(0, &form, [&] { machine.Reset_Click(); });
-        // The instruction whose opening yield serves Pause still completes,
-        // so the count is read a little after it.
-        QTimer::singleShot(200, &form, [&] { pause->trigger(); });
-        QTimer::singleShot(300, &form, [&] { atPause = count(); });
-        QTimer::singleShot(500, &form, [&] {
-            whilePaused = count();
-            pause->trigger();
+        // Paused once the program counts. The instruction whose opening yield
+        // serves Pause still completes, so the count is read 100 ms after it;
+        // then the pause is held 200 ms, in which a running count would move
+        // thousands of times however busy the machine, and lifted.
+        enum { Starting, Pausing, Paused, Resumed } phase = Starting;
+        QElapsedTimer since;
+        QTimer steps;
+        steps.start(5);
+        connect(&steps, &QTimer::timeout, &form, [&] {
+            if (phase == Starting && count() > 0) {
+                pause->trigger();
+                phase = Pausing;
+                since.start();
+            } else if (phase == Pausing && since.elapsed() >= 100) {
+                atPause = count();
+                phase = Paused;
+                since.start();
+            } else if (phase == Paused && since.elapsed() >= 200) {
+                whilePaused = count();
+                pause->trigger();
+                phase = Resumed;
+                steps.stop();
+            }
         });
-        QVERIFY(runFor(form, 800, [&] { resumed = count(); }));
+        QVERIFY(runUntil(
+            form, [&] { return phase == Resumed && count() > whilePaused; },
+            [&] { resumed = count(); }));
         QVERIFY(atPause > 0);
         QCOMPARE(whilePaused, atPause);
         QVERIFY(resumed > whilePaused);

@@ -116,7 +116,17 @@ class RemapTest : public QObject {
         int counterAtCheck = 0;
         bool checked = false;
         QTimer::singleShot(100, &form, [&] { reset->trigger(); });
-        QTimer::singleShot(500, &form, [&] {
+        // Checked once the run has counted, or after 10 s: the checks below
+        // then say what was missing.
+        QElapsedTimer clock;
+        clock.start();
+        QTimer poll;
+        poll.start(5);
+        connect(&poll, &QTimer::timeout, &form, [&] {
+            if (clock.elapsed() < 10000 &&
+                !(clickReturned && machine.RunActive() && machine.State.V[0] > 0))
+                return;
+            poll.stop();
             runActiveAtCheck = machine.RunActive();
             clickReturnedAtCheck = clickReturned;
             counterAtCheck = machine.State.V[0];
@@ -127,7 +137,7 @@ class RemapTest : public QObject {
         clickReturned = true;
         // The click came back without a run on the stack beneath it.
         QVERIFY(!machine.RunActive());
-        QTRY_VERIFY_WITH_TIMEOUT(checked, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(checked, 20000);
         QVERIFY(clickReturnedAtCheck);
         QVERIFY(runActiveAtCheck);
         QVERIFY(counterAtCheck > 0);
@@ -147,16 +157,20 @@ class RemapTest : public QObject {
         int before = -1;
         int after = -1;
         QTimer::singleShot(0, &form, [&] { machine.Reset_Click(); });
-        const bool unwound = runFor(form, 300, [&] {
-            QTimer::singleShot(100, &form, [&] {
-                before = machine.State.V[0];
-                QTimer::singleShot(200, &form, [&] {
-                    after = machine.State.V[0];
-                    QTest::keyClick(&form, Qt::Key_K);
+        // Once the run counts; a running count would move thousands of times
+        // in the 200 ms held, however busy the machine.
+        const bool unwound = runUntil(
+            form, [&] { return machine.State.V[0] > 0; },
+            [&] {
+                QTimer::singleShot(100, &form, [&] {
+                    before = machine.State.V[0];
+                    QTimer::singleShot(200, &form, [&] {
+                        after = machine.State.V[0];
+                        QTest::keyClick(&form, Qt::Key_K);
+                    });
                 });
+                button(form, 6)->click(); // waits here, inside the run's yield
             });
-            button(form, 6)->click(); // waits here, inside the run's yield
-        });
         QVERIFY(unwound);
         QVERIFY(before >= 0);
         QCOMPARE(after, before);

@@ -93,6 +93,27 @@ class ToneTest : public QObject {
     }
     std::vector<Burst> captured() const { return bursts(raw()); }
 
+    // Whether the capture so far holds `count` bursts, the last followed by
+    // silence: the device has played them out. It plays in real time on its
+    // own thread, later than that on a busy machine, so the tests wait for
+    // this (10 s at most) before closing it; the checks after say what came.
+    bool playedOut(std::size_t count) const {
+        QFile file(capture_);
+        if (!file.open(QIODevice::ReadOnly)) return false;
+        const QByteArray raw = file.readAll();
+        const auto* samples = reinterpret_cast<const std::int16_t*>(raw.constData());
+        qsizetype silent = 0;
+        for (qsizetype i = raw.size() / 2; i > 0 && samples[i - 1] == 0; --i)
+            ++silent;
+        return bursts(raw).size() >= count && silent >= TonePlayer::SampleRate / 100;
+    }
+    void awaitPlayedOut(std::size_t count) const {
+        if (!QTest::qWaitFor([this, count] { return playedOut(count); }, 10000))
+            qWarning("after 10 s the capture holds %zu bursts, %zu awaited, the last followed "
+                     "by silence",
+                     captured().size(), count);
+    }
+
   private slots:
     void initTestCase() {
         capture_ = dir_.filePath(QStringLiteral("tone.raw"));
@@ -108,12 +129,16 @@ class ToneTest : public QObject {
             // V0 := 60, ST := V0, then stay.
             placeProgram(form.machine(), {0x603C, 0xF018, 0x1204});
             QTimer::singleShot(0, &form, [&] { form.machine().Reset_Click(); });
-            QVERIFY(runFor(form, 1000));
+            // Ending the run ends its tone: the run lasts until the tone has played out.
+            QVERIFY(runUntil(form, [&] {
+                const MachineState& state = form.machine().State;
+                return state.ProgramCounter == 0x204 && state.SoundTimer == 0 && playedOut(1);
+            }));
             QCOMPARE(static_cast<int>(form.machine().State.SoundTimer), 0);
             // Then a long tone cut short by a new one: only the new one is heard.
             form.tone(500, 600);
             form.tone(500, 100);
-            QTest::qWait(400);
+            awaitPlayedOut(2);
         } // closing the device writes out the capture
 
         const std::vector<Burst> heard = captured();
@@ -140,8 +165,8 @@ class ToneTest : public QObject {
             player.play(500, 300); // replaces the one kept before it
             QVERIFY(!player.available());
             player.startOpening();
-            QTRY_VERIFY_WITH_TIMEOUT(player.available(), 5000);
-            QTest::qWait(500);
+            QTRY_VERIFY_WITH_TIMEOUT(player.available(), 10000);
+            awaitPlayedOut(1);
         }
         const std::vector<Burst> heard = captured();
         QCOMPARE(heard.size(), std::size_t{1});

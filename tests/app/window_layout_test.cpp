@@ -159,7 +159,13 @@ class WindowLayoutTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         Machine& machine = form.machine();
         machine.OpenRom(QFile::encodeName(rom).toStdString());
-        QVERIFY(runFor(form, 100));
+        // Each run is awaited to its spin at 0x208, past DT := 30.
+        const auto spins = [&](int v1) {
+            return runUntil(form, [&machine, v1] {
+                return machine.State.ProgramCounter == 0x208 && machine.State.V[1] == v1;
+            });
+        };
+        QVERIFY(spins(1));
         QCOMPARE(int(machine.State.V[1]), 1);
 
         QAction* vip = form.findChild<QAction*>(QStringLiteral("machineCosmacVip"));
@@ -170,7 +176,11 @@ class WindowLayoutTest : public QObject {
             vip->trigger();
             switched = true;
         });
-        QVERIFY(runFor(form, 400));
+        // The fresh run, and a frame or more of the delay timer after it.
+        QVERIFY(runUntil(form, [&] {
+            return switched && machine.State.ProgramCounter == 0x208 && machine.State.V[1] == 0 &&
+                   machine.State.DelayTimer < 30;
+        }));
         QVERIFY(switched);
         QVERIFY(vip->isChecked());
         QCOMPARE(machine.Kind().rules, Rules::Chip8);
@@ -179,11 +189,11 @@ class WindowLayoutTest : public QObject {
         QCOMPARE(int(machine.State.Memory[0x50]), 0xF0);
         QVERIFY(!timer1(form)->isActive());
         QVERIFY(form.frameClock().isActive());
-        // The delay timer counts at 60 a second: 30 frames in about half a second.
+        // The delay timer counts at 60 a second, on the machine's frames.
         QVERIFY(machine.State.DelayTimer < 30);
 
         form.findChild<QAction*>(QStringLiteral("machineKestrel"))->trigger();
-        QVERIFY(runFor(form, 100));
+        QVERIFY(spins(1));
         QCOMPARE(int(machine.State.V[1]), 1);
         QVERIFY(timer1(form)->isActive());
         QVERIFY(!form.frameClock().isActive());
@@ -247,7 +257,8 @@ class WindowLayoutTest : public QObject {
             form.machine().Reset_Click();
             std::vector<std::int64_t> frames;
             form.frameClock().recordLateness(&frames);
-            QVERIFY(runFor(form, 400));
+            // Until a dozen frames have begun, which takes 0.2 s on a quiet machine.
+            QVERIFY(runUntil(form, [&] { return frames.size() >= 12; }));
             form.frameClock().recordLateness(nullptr);
             const auto ran = static_cast<qint64>(2 * form.machine().State.IndexReg + 1);
             const auto begun = static_cast<qint64>(frames.size());
@@ -332,7 +343,7 @@ class WindowLayoutTest : public QObject {
 
         // The tick serves the delay timer while idle; nothing runs.
         form.machine().State.DelayTimer = 5;
-        QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(form.machine().State.DelayTimer), 0, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(form.machine().State.DelayTimer), 0, 10000);
         QCOMPARE(state.ProgramCounter, std::uint32_t{0});
     }
 };

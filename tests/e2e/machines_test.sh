@@ -18,31 +18,22 @@ here=$(dirname "$(realpath "$0")")
 source "$here/x_session.sh"
 start_xvfb
 
-# compare NAME GOLDEN: the screenshot NAME against the golden screen GOLDEN.
-compare() {
-    shot "$1"
-    screen "$1" >"$shots/$1.screen"
-    diff "$golden/$2.screen" "$shots/$1.screen" >"$shots/$1.diff" ||
-        fail "$1: the picture is not $2's golden screen (see $shots/$1.diff)"
-}
+# compare NAME GOLDEN: screenshot NAME until it shows the golden screen GOLDEN.
+compare() { await_screen "$1" "$golden/$2.screen"; }
 
 start_kestrel "$kestrel" "$shots/kestrel.log"
 pick_file "$rom" || fail "no file dialog"
-wait_gone Open 5 || fail "the file dialog did not close"
+wait_gone Open "$Patience" || fail "the file dialog did not close in $Patience s"
 timeout 5 xdotool windowfocus --sync "$main" 2>/dev/null
-sleep 1
 compare kestrel machines_kestrel
 
 choose_machine 2 || fail "CPU > Machine > CHIP-8 (COSMAC VIP) could not be chosen"
-sleep 1
 compare vip machines_vip
 
 choose_machine 3 || fail "CPU > Machine > CHIP-8 (modern) could not be chosen"
-sleep 1
 compare modern machines_modern
 
 choose_machine 1 || fail "CPU > Machine > Kestrel could not be chosen"
-sleep 1
 compare kestrel-again machines_kestrel
 
 # ---- Several keys at once on a standard machine --------------------------
@@ -80,29 +71,25 @@ compare kestrel-again machines_kestrel
 keys_rom="$shots/keys.ch8"
 printf '\x6a\x00\x63\x00\xea\x9e\x12\x0a\x63\x01\xa3\x00\xfa\x1e\xf0\x65\x50\x30\x22\x1e\x7a\x01\x4a\x10\x6a\x00\x12\x02\x00\x00\xa3\x00\xfa\x1e\x80\x30\xf0\x55\x61\x07\x81\xa2\x81\x1e\x81\x1e\x81\x1e\x62\x08\x82\xa2\xfa\x29\xd1\x25\x00\xee' >"$keys_rom"
 pick_file "$keys_rom" || fail "keys: no file dialog"
-wait_gone Open 5 || fail "keys: the file dialog did not close"
+wait_gone Open "$Patience" || fail "keys: the file dialog did not close in $Patience s"
 choose_machine 3 || fail "keys: CPU > Machine > CHIP-8 (modern) could not be chosen"
 timeout 5 xdotool windowfocus --sync "$main" 2>/dev/null
 sleep 0.5
 # x is key 0 by its place (bottom row, 2nd), keypad 6 is key 6, v is key F.
 timeout 5 xdotool keydown x keydown KP_6 keydown v
-sleep 1
-shot keys-three
-expect keys-three 0 0 1   # 0 at (0, 0): its top row
-expect keys-three 48 0 1  # 6 at (48, 0)
-expect keys-three 56 8 1  # F at (56, 8)
-expect keys-three 40 0 0  # 5 is up
+want 0 0 1   # 0 at (0, 0): its top row
+want 48 0 1  # 6 at (48, 0)
+want 56 8 1  # F at (56, 8)
+want 40 0 0  # 5 is up
+await_picture keys-three
 timeout 5 xdotool keyup KP_6
-sleep 1
-shot keys-two
-expect keys-two 0 0 1
-expect keys-two 48 0 0    # 6 went up alone
-expect keys-two 56 8 1
+want 0 0 1
+want 48 0 0    # 6 went up alone
+want 56 8 1
+await_picture keys-two
 timeout 5 xdotool keyup x keyup v
-sleep 1
-shot keys-none
 blank=$(printf '0%.0s' $(seq 2048))
-[ "$(screen_bits keys-none)" = "$blank" ] || fail "keys-none: a digit still shows with every key up"
+await_bits keys-none "$blank" "a digit still shows with every key up"
 
 alive || fail "kestrel ended by itself"
 stop_kestrel

@@ -22,38 +22,30 @@ start_kestrel "$kestrel" "$shots/kestrel.log"
 # The desktop links the window to its menu entry by WM_CLASS's class.
 wm_class=$(timeout 5 xprop -id "$main" WM_CLASS)
 [[ "$wm_class" == *", \"$AppId\"" ]] || fail "WM_CLASS is not the menu entry's id: $wm_class"
-shot started
-expect started 0 0 0
+want 0 0 0
+await_picture started
 
 # File (the first menu), then Open ROM (its first item).
 xdotool mousemove $((win_x + 18)) "$menu_y" click 1
-menu=$(find_window '')
-sleep 0.5
+poll "$Patience" newest_named "$AppId"
+menu=${found:-none}
 xdotool mousemove $((win_x + 30)) $((client_y + 12)) click 1
 dialog=$(find_window '^Open$')
 if [ -z "$dialog" ]; then
     shot no-dialog
-    fail "the file dialog did not appear (menu window $menu)"
+    fail "the file dialog did not appear in $Patience s (menu window $menu)"
 fi
 xdotool windowfocus --sync "$dialog" 2>/dev/null
 sleep 0.3
 xdotool type --delay 10 "$rom"
 sleep 0.3
 xdotool key Return
-for _ in $(seq 50); do
-    xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || break
-    sleep 0.1
-done
-xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 && fail "the file dialog did not close"
+wait_gone Open "$Patience" || fail "the file dialog did not close in $Patience s"
 xdotool windowfocus --sync "$main" 2>/dev/null
-sleep 1
 
 # The demo: digits 0-7 at y 2 and 8-F at y 9, x 1, 6, 11, ...; the kestrel
 # at x 44..59. Font 0 is .##. / #..# / #..# / #..# / .##.
-shot opened
-screen opened >"$shots/opened.screen"
-diff "$golden" "$shots/opened.screen" >"$shots/opened.diff" ||
-    fail "opened: the picture is not the demo's golden screen (see $shots/opened.diff)"
+await_screen opened "$golden"
 expect opened 0 0 0
 expect opened 2 2 1   # 0: top row, middle
 expect opened 1 3 1   # 0: left side
@@ -62,39 +54,40 @@ expect opened 1 20 0  # no number shown yet
 lit opened 44 2 || lit opened 45 3 || fail "opened: the kestrel is not drawn"
 
 # Keypad 5 shows "05" at (1, 20) and (6, 20); font 5 is #### / #... / #### / ...# / ####.
+await_key_wait ready5
 xdotool key KP_5
-sleep 0.7
-shot key5
-expect key5 7 20 1    # 5: top row
-expect key5 6 21 1    # 5: left of row 1
-expect key5 9 21 0    # 5: not right of row 1
-expect key5 9 23 1    # 5: right of row 3
-expect key5 6 23 0    # 5: not left of row 3
+want 7 20 1    # 5: top row
+want 6 21 1    # 5: left of row 1
+want 9 21 0    # 5: not right of row 1
+want 9 23 1    # 5: right of row 3
+want 6 23 0    # 5: not left of row 3
+await_picture key5
 
 # Keypad Enter is keypad key 14: "14". Font 1 is .##. / ###. / .##. / .##. / ####,
 # font 4 is #.#. / #.#. / #### / ..#. / ..#.
+await_key_wait ready14
 xdotool key KP_Enter
-sleep 0.7
-shot key14
-expect key14 3 22 1   # 1: its stem
-expect key14 1 22 0   # 1: nothing left of it
-expect key14 6 21 1   # 4: #.#. left column
-expect key14 8 21 1   # 4: right column
-expect key14 6 23 0   # 4: only the right column below the bar
-expect key14 8 24 1
+want 3 22 1   # 1: its stem
+want 1 22 0   # 1: nothing left of it
+want 6 21 1   # 4: #.#. left column
+want 8 21 1   # 4: right column
+want 6 23 0   # 4: only the right column below the bar
+want 8 24 1
+await_picture key14
 
 # Keypad 6: "06". Font 6 is #### / #... / #### / #..# / ####.
+await_key_wait ready6
 xdotool key KP_6
-sleep 0.7
-shot key6
-expect key6 3 22 0    # the 1 of 14 is gone
-expect key6 6 22 1    # 6: left column, middle row
-expect key6 9 23 1    # 6: right column of row 3
-expect key6 9 21 0    # 6: no right column in row 1
+want 3 22 0    # the 1 of 14 is gone
+want 6 22 1    # 6: left column, middle row
+want 9 23 1    # 6: right column of row 3
+want 9 21 0    # 6: no right column in row 1
+await_picture key6
 
 # A key held when a remap starts never ends it, however long the X server
 # repeats it: hold keypad 6, click the button "1" (keypad key 1), release,
 # then Q ends the wait and is bound. Q then gives keypad key 1: "01".
+await_key_wait ready1
 xdotool keydown KP_6
 sleep 0.3
 xdotool mousemove $((win_x + 56 + 16)) $((client_y + 144 + 12)) click 1
@@ -104,13 +97,12 @@ sleep 0.3
 xdotool key q
 sleep 0.3
 xdotool key q
-sleep 0.7
-shot key1
-expect key1 6 22 0    # 1: its row 2 is .##.
-expect key1 7 22 1
-expect key1 8 21 1    # 1: row 1 is ###.
-expect key1 6 21 1
-expect key1 9 21 0
+want 6 22 0    # 1: its row 2 is .##.
+want 7 22 1
+want 8 21 1    # 1: row 1 is ###.
+want 6 21 1
+want 9 21 0
+await_picture key1
 
 kill -0 "$app_pid" 2>/dev/null || fail "kestrel ended by itself"
 stop_kestrel
@@ -126,15 +118,15 @@ no_file_written() {
     config=$(mktemp -d)
     HOME=$home XDG_CONFIG_HOME=$config start_kestrel "$kestrel" "$shots/kestrel-empty-home.log"
     pick_file "$rom" || fail "empty home: no file dialog for the pick"
-    wait_gone Open 5 || fail "empty home: the dialog did not close after the pick"
+    wait_gone Open "$Patience" || fail "empty home: the dialog did not close after the pick"
     pick_file "" || fail "empty home: no file dialog for Cancel"
-    wait_gone Open 5 || fail "empty home: the dialog did not close on Escape"
+    wait_gone Open "$Patience" || fail "empty home: the dialog did not close on Escape"
     xdotool mousemove "$(button_x 0)" "$(button_y 0)" click 1
     sleep 0.5
     xdotool key q
     sleep 0.5
     menu_command "$MenuFile" 2 || fail "empty home: File > Exit could not be chosen"
-    wait_exit 10 || fail "empty home: kestrel still runs after File > Exit"
+    wait_exit "$Patience" || fail "empty home: kestrel still runs $Patience s after File > Exit"
     [ "$exit_status" = 0 ] || fail "empty home: File > Exit gave status $exit_status"
     found=$(find "$home" "$config" -mindepth 1)
     [ -z "$found" ] || problems+="files written with an empty HOME and XDG_CONFIG_HOME:"$'\n'"$found"$'\n'

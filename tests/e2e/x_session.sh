@@ -4,6 +4,11 @@
 # modal boxes. The caller sets $shots (a folder for logs and screenshots).
 # Every X call has a time-out, so a stuck client fails the test, not CI.
 
+# How long any wait on the window may take, in seconds. A wait ends as soon
+# as what it awaits shows, so a long deadline costs nothing when all is well,
+# and a loaded machine may take many times the usual time.
+Patience=${KESTREL_E2E_PATIENCE:-15}
+
 # A caller may define on_failure to say more (the chaos test prints its seed).
 fail() {
     declare -F on_failure >/dev/null && on_failure
@@ -29,20 +34,29 @@ start_xvfb() {
     displayfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$displayfile" 2>"$shots/xvfb.log" &
     xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$displayfile" ] && break
-        sleep 0.1
-    done
-    [ -s "$displayfile" ] || fail "Xvfb did not start"
+    poll "$Patience" test -s "$displayfile" || fail "Xvfb did not start in $Patience s"
     export DISPLAY=":$(head -n1 "$displayfile")"
     rm -f "$displayfile"
     export QT_QPA_PLATFORM=xcb
     export SDL_AUDIODRIVER=dummy
 }
 
-# find_window NAME: the id of a visible window whose title matches, waiting up to 10 s.
+# find_window NAME: the id of a visible window whose title matches, waiting
+# up to $Patience s.
 find_window() {
-    timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1
+    timeout "$Patience" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1
+}
+
+# poll SECONDS CMD...: runs CMD every 0.1 s until it succeeds; fails (1)
+# when it still does not after SECONDS.
+poll() {
+    local seconds=$1 end
+    shift
+    end=$((${EPOCHREALTIME/./} + seconds * 1000000))
+    until "$@"; do
+        ((${EPOCHREALTIME/./} < end)) || return 1
+        sleep 0.1
+    done
 }
 
 # The menu entry's id, which is also the application name: the class of
@@ -85,12 +99,9 @@ running() {
 alive() { running "$app_pid"; }
 
 # wait_exit SECONDS: whether Kestrel ended in time; sets exit_status.
+not_alive() { ! alive; }
 wait_exit() {
-    for _ in $(seq $((10 * $1))); do
-        alive || break
-        sleep 0.1
-    done
-    alive && return 1
+    poll "$1" not_alive || return 1
     wait "$app_pid"
     exit_status=$?
     app_pid=""
@@ -122,7 +133,68 @@ lit() {
 # expect NAME CX CY 0|1
 expect() {
     if lit "$1" "$2" "$3"; then got=1; else got=0; fi
-    [ "$got" = "$4" ] || fail "$1: CHIP-8 pixel ($2, $3) lit=$got, expected $4"
+    [ "$got" = "$4" ] || fail "$1: CHIP-8 pixel ($2, $3) lit=$got, expected $4${waited:+ (screenshots for $waited)}"
+}
+
+# want CX CY 0|1, then await_picture NAME: takes screenshot NAME until every
+# pixel wanted shows as wanted, or $Patience s have passed, then checks each
+# with expect on the last one, so a failure says what showed last. A key or
+# a menu command shows on the machine's next frames, later on a busy machine.
+wanted=()
+want() { wanted+=("$1 $2 $3"); }
+await_picture() {
+    local name=$1 start=${EPOCHREALTIME/./} bits cx cy v item ok
+    while :; do
+        shot "$name"
+        bits=$(screen_bits "$name")
+        ok=1
+        for item in "${wanted[@]}"; do
+            read -r cx cy v <<<"$item"
+            [ "${bits:64*cy+cx:1}" = "$v" ] || ok=0
+        done
+        [ "$ok" = 1 ] && break
+        ((${EPOCHREALTIME/./} - start < Patience * 1000000)) || break
+        sleep 0.2
+    done
+    waited="$(((${EPOCHREALTIME/./} - start) / 1000)) ms"
+    for item in "${wanted[@]}"; do
+        # shellcheck disable=SC2086 # the item is three numbers
+        expect "$name" $item
+    done
+    wanted=()
+    waited=""
+}
+
+# await_screen NAME GOLDEN: takes screenshot NAME until its picture is the
+# golden screen GOLDEN (a file), or $Patience s have passed; then the
+# difference is in $shots/NAME.diff and the test fails.
+await_screen() {
+    local start=${EPOCHREALTIME/./}
+    while :; do
+        shot "$1"
+        screen "$1" >"$shots/$1.screen"
+        diff "$2" "$shots/$1.screen" >"$shots/$1.diff" && return 0
+        ((${EPOCHREALTIME/./} - start < Patience * 1000000)) || break
+        sleep 0.2
+    done
+    fail "$1: the picture is not $(basename "$2" .screen)'s golden screen after $(((${EPOCHREALTIME/./} - start) / 1000)) ms (see $shots/$1.diff)"
+}
+
+# await_bits NAME BITS WHAT: takes screenshot NAME until its picture, as
+# screen_bits gives it, is BITS, or $Patience s have passed; then fails
+# with WHAT and the picture seen last.
+await_bits() {
+    local start=${EPOCHREALTIME/./} got
+    while :; do
+        shot "$1"
+        got=$(screen_bits "$1")
+        [ "$got" = "$2" ] && return 0
+        ((${EPOCHREALTIME/./} - start < Patience * 1000000)) || break
+        sleep 0.2
+    done
+    echo "$1: the picture after $(((${EPOCHREALTIME/./} - start) / 1000)) ms (# lit):" >&2
+    echo "$got" | fold -w 64 | tr 01 '.#' >&2
+    fail "$1: $3"
 }
 
 # screen NAME: the 64 x 32 picture in screenshot NAME as rows of . and #,
@@ -147,6 +219,21 @@ label_ink() {
         -colorspace gray -threshold 50% -negate -format "%[fx:round(mean*w*h)]" info:
 }
 
+# await_key_wait NAME: takes screenshot NAME until the status label shows
+# text (it says "Waiting for key..." while FX0A waits), or $Patience s have
+# passed. A key pressed and let go while the program is still drawing is
+# not seen by its next key wait, and a busy machine draws late.
+await_key_wait() {
+    local start=${EPOCHREALTIME/./}
+    while :; do
+        shot "$1"
+        [ "$(label_ink "$1")" -gt 0 ] && return 0
+        ((${EPOCHREALTIME/./} - start < Patience * 1000000)) || break
+        sleep 0.2
+    done
+    fail "$1: the label did not say the program waits for a key within $(((${EPOCHREALTIME/./} - start) / 1000)) ms (see $shots/$1.png)"
+}
+
 # Menu bar positions, from the window's left edge, and the client-area
 # place of remap button i (its centre).
 MenuFile=18
@@ -154,6 +241,14 @@ MenuCPU=57
 MenuAbout=102
 button_x() { echo $((win_x + 56 + 40 * ($1 < 12 ? $1 % 3 : 3) + 16)); }
 button_y() { echo $((client_y + 144 + 32 * ($1 < 12 ? $1 / 3 : $1 - 12) + 12)); }
+
+# newest_named TITLE: sets found to the newest of Kestrel's windows titled
+# TITLE; fails when there is none.
+newest_named() {
+    found=$(windows_named "$1" | tail -n1)
+    [ -n "$found" ]
+}
+none_named() { [ -z "$(windows_named "$1")" ]; }
 
 # open_menu OFFSET: clicks the menu bar at OFFSET and waits until its popup
 # is mapped; sets popup_x, popup_y, popup_h. Retries a click that was lost.
@@ -163,11 +258,8 @@ open_menu() {
         popup=$(windows_named "$AppId" | tail -n1)
         if [ -z "$popup" ]; then
             timeout 5 xdotool mousemove $((win_x + $1)) "$menu_y" click 1
-            for _ in $(seq 50); do
-                popup=$(windows_named "$AppId" | tail -n1)
-                [ -n "$popup" ] && break
-                sleep 0.1
-            done
+            poll "$Patience" newest_named "$AppId"
+            popup=$found
         fi
         if [ -n "$popup" ]; then
             eval "$(timeout 5 xdotool getwindowgeometry --shell "$popup")"
@@ -191,11 +283,7 @@ click_item() {
     timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * (2 * $1 - 1) / (2 * $2)))
     sleep 0.2
     timeout 5 xdotool click 1
-    for _ in $(seq 50); do
-        [ -z "$(windows_named "$AppId")" ] && return 0
-        sleep 0.1
-    done
-    return 2
+    poll "$Patience" none_named "$AppId" || return 2
 }
 
 # menu_command OFFSET ITEM: item ITEM of the menu at OFFSET; waits until the
@@ -206,20 +294,23 @@ menu_command() {
     click_item "$2" "$(menu_items "$1")"
 }
 
-# submenu_command SUBMENU ITEM COUNT: item ITEM of the COUNT-item submenu
-# that is item SUBMENU of the CPU menu. Returns 1 if a menu did not open (a
-# disabled submenu does not), 2 if one stayed open.
+# submenu_open: sets sub to a popup other than $cpu; fails when there is none.
+submenu_open() {
+    sub=$(windows_named "$AppId" | grep -vx "$cpu" | tail -n1)
+    [ -n "$sub" ]
+}
+
+# submenu_command SUBMENU ITEM COUNT [SECONDS]: item ITEM of the COUNT-item
+# submenu that is item SUBMENU of the CPU menu, waiting SECONDS (default
+# $Patience) for it to open. Returns 1 if a menu did not open (a disabled
+# submenu does not), 2 if one stayed open.
 submenu_command() {
     open_menu "$MenuCPU" || return 1
     local cpu sub count
     count=$(menu_items "$MenuCPU")
     cpu=$(windows_named "$AppId" | tail -n1)
     timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * (2 * $1 - 1) / (2 * count)))
-    for _ in $(seq 30); do
-        sub=$(windows_named "$AppId" | grep -vx "$cpu" | tail -n1)
-        [ -n "$sub" ] && break
-        sleep 0.1
-    done
+    poll "${4:-$Patience}" submenu_open
     if [ -z "$sub" ]; then
         timeout 5 xdotool key Escape
         return 1
@@ -234,17 +325,14 @@ submenu_command() {
 # ROM database). Returns 1 if a menu did not open, 2 if one stayed open.
 choose_machine() { submenu_command 3 "$1" 7; }
 
-# choose_speed ITEM: CPU > Speed > item ITEM (1 Machine's own, 2 7, 3 15,
-# 4 30, 5 100, 6 1000, 7 10000 per frame); disabled, so 1, on Kestrel's machine.
-choose_speed() { submenu_command 4 "$1" 7; }
+# choose_speed ITEM [SECONDS]: CPU > Speed > item ITEM (1 Machine's own, 2 7,
+# 3 15, 4 30, 5 100, 6 1000, 7 10000 per frame), waiting SECONDS for the
+# submenu; disabled, so 1, on Kestrel's machine.
+choose_speed() { submenu_command 4 "$1" 7 "${2:-$Patience}"; }
 
 # wait_gone TITLE SECONDS: whether every window titled TITLE closed in time.
 wait_gone() {
-    for _ in $(seq $((10 * $2))); do
-        [ -z "$(windows_named "$1")" ] && return 0
-        sleep 0.1
-    done
-    return 1
+    poll "$2" none_named "$1"
 }
 
 # pick_file PATH: File > Open ROM, PATH typed into the dialog and Return;
@@ -281,7 +369,9 @@ close_modals() {
         # A menu holds the keyboard already; a box needs the focus.
         [ "$title" = "$AppId" ] || timeout 3 xdotool windowfocus --sync "$id" 2>/dev/null
         timeout 5 xdotool key Escape
-        sleep 0.4
+        poll 2 window_gone "$id"
     done
     return 1
 }
+# window_gone ID: whether Kestrel's window ID is no longer shown.
+window_gone() { ! timeout 5 xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -qx "$1"; }
