@@ -93,6 +93,71 @@ TEST(Machines, SpriteStartWrapClipAndFlag) {
     }
 }
 
+// The screen rules SUPER-CHIP and XO-CHIP add, and where SUPER-CHIP 1.1 did
+// as the calculator did. Each program leaves its answer in VA, mostly the
+// flag of a last sprite, drawn at (V0, V1), that shows whether a pixel is lit. Sprite rows at
+// 0x300: 80, FF, FF; at 0x310, 32 bytes of FF for DXY0. CHIP-8 (modern)
+// passes over the words it does not know.
+TEST(GrownMachines, ScreenModesScrollsBigSpritesFlagsAndPlanes) {
+    const struct {
+        const char* name;
+        std::vector<std::uint16_t> program;
+        int va[std::size(GrownMachines)];
+    } cases[] = {
+        {"00FF then 00FE keeps the picture",
+         {0xA300, 0x6000, 0xD011, 0x00FF, 0x00FE, 0xD011, 0x8AF0},
+         {1, 1, 0, 0}},
+        {"00FB in 64 x 32, a pixel at x 2",
+         {0xA300, 0x6000, 0xD011, 0x00FB, 0x6002, 0xD011, 0x8AF0},
+         {0, 1, 0, 0}},
+        {"00FB in 64 x 32, a pixel at x 4",
+         {0xA300, 0x6000, 0xD011, 0x00FB, 0x6004, 0xD011, 0x8AF0},
+         {0, 0, 1, 1}},
+        {"00FC in 128 x 64 moves 4",
+         {0x00FF, 0xA300, 0x6008, 0xD011, 0x00FC, 0x6004, 0xD011, 0x8AF0},
+         {0, 1, 1, 1}},
+        {"00C2 then a pixel 2 lower",
+         {0xA300, 0x6000, 0xD011, 0x00C2, 0x6102, 0xD011, 0x8AF0},
+         {0, 0, 1, 1}},
+        {"DXY0 in 64 x 32, a pixel at x 8",
+         {0xA310, 0x6000, 0xD000, 0xA300, 0x6008, 0xD011, 0x8AF0},
+         {0, 0, 1, 1}},
+        {"DXY0 in 64 x 32, a pixel at row 15",
+         {0xA310, 0x6000, 0xD000, 0xA300, 0x610F, 0xD011, 0x8AF0},
+         {0, 1, 1, 1}},
+        {"two rows at y 63 in 128 x 64",
+         {0x00FF, 0xA301, 0x6000, 0x613F, 0xD012, 0x8AF0},
+         {0, 1, 0, 0}},
+        {"three rows twice in 128 x 64",
+         {0x00FF, 0xA300, 0x6000, 0xD003, 0xD003, 0x8AF0},
+         {1, 3, 1, 1}},
+        {"a sprite wraps at the right edge",
+         {0xA301, 0x603C, 0xD011, 0xA300, 0x6000, 0xD011, 0x8AF0},
+         {0, 0, 0, 1}},
+        {"plane 2, then plane 1",
+         {0xF201, 0xA300, 0x6000, 0xD011, 0xF101, 0xD011, 0x8AF0},
+         {1, 1, 1, 0}},
+        {"00D1 scrolls up",
+         {0xA300, 0x6000, 0x6101, 0xD011, 0x00D1, 0x6100, 0xD011, 0x8AF0},
+         {0, 0, 0, 1}},
+        {"00E0 clears plane 1 alone",
+         {0xF301, 0xA300, 0x6000, 0xD011, 0xF101, 0x00E0, 0xF201, 0xD011, 0x8AF0},
+         {0, 0, 0, 1}},
+        {"00FE clears every plane",
+         {0xF301, 0xA300, 0x6000, 0xD011, 0xF101, 0x00FE, 0xF201, 0xD011, 0x8AF0},
+         {1, 1, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t m = 0; m < std::size(GrownMachines); ++m) {
+            RomRunner r(GrownMachines[m].kind);
+            r.load({0x80FF, 0xFF00}, 0x300);
+            r.load(std::vector<std::uint16_t>(16, 0xFFFF), 0x310);
+            r.execute(c.program);
+            EXPECT_EQ(r.state().V[10], c.va[m]) << c.name << " on " << GrownMachines[m].name;
+        }
+    }
+}
+
 TEST_F(Sprites, OneBitPaintsItsFourByFourBlockThenErasesItWithACollision) {
     sprite({0x80});
     s.V[0] = 0;

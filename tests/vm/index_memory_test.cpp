@@ -214,5 +214,45 @@ TEST_F(BeyondMemory, BlockLoadReadsUpTo8192ThenStops) {
     expectFault("F265", 8193);
 }
 
+// What SUPER-CHIP and XO-CHIP add to memory, fonts and decoding; each
+// program leaves its answer in VA. CHIP-8 (modern) passes over the words it
+// does not know, and skips two bytes where XO-CHIP skips F000 NNNN's four.
+TEST(GrownMachines, BigFontFlagRegistersLongLoadsAndRanges) {
+    const struct {
+        const char* name;
+        std::vector<std::uint16_t> program;
+        int va[std::size(GrownMachines)];
+    } cases[] = {
+        {"FX30 digit 0's first row",
+         {0xA300, 0x6000, 0xF030, 0xF065, 0x8A00},
+         {0x80, 0x3C, 0x3C, 0xFF}},
+        {"FX30 digit A, where it would be",
+         {0xA300, 0x600A, 0xF030, 0xF065, 0x8A00},
+         {0x80, 0, 0, 0x7E}},
+        {"FF75 and FF85 reach V7, or VF",
+         {0x6807, 0x6705, 0xFF75, 0x6800, 0x6700, 0xFF85, 0x8A84, 0x8A74},
+         {0, 5, 5, 12}},
+        {"a skip over F000 NNNN", {0x6A05, 0x3000, 0xF000, 0x6A07}, {7, 7, 7, 5}},
+        {"F000 NNNN reads above 0xFFF", {0xF000, 0x1000, 0xF065, 0x8A00}, {0, 0, 0, 0x5A}},
+        {"5XY2 writes V2 then V1",
+         {0x6103, 0x6202, 0xA300, 0x5212, 0xF065, 0x8A00},
+         {0x80, 0x80, 0x80, 2}},
+        // Elsewhere 5123 compares V1 with V2 and skips the add.
+        {"5XY3 loads V1 to V2, I kept",
+         {0xA301, 0x5123, 0x8A24, 0xF065, 0x8A04},
+         {0xFF, 0xFF, 0xFF, 0xFE}},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t m = 0; m < std::size(GrownMachines); ++m) {
+            RomRunner r(GrownMachines[m].kind);
+            r.load({0x80FF, 0xFF00}, 0x300);
+            // Past CHIP-8's memory: the XO-CHIP ROM reaches 0x1000.
+            if (GrownMachines[m].kind.romLimit > 0x1000) r.load({0x5A00}, 0x1000);
+            r.execute(c.program);
+            EXPECT_EQ(r.state().V[10], c.va[m] & 0xFF) << c.name << " on " << GrownMachines[m].name;
+        }
+    }
+}
+
 } // namespace
 } // namespace kestrel::testing
