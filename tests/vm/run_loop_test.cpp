@@ -1,5 +1,6 @@
 #include "support/key_codes.h"
 #include "support/rom_runner.h"
+#include "support/temp_file.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,134 @@ TEST(Machines, EachQuirkOverrideChangesItsRule) {
     Quirks quirks;
     EXPECT_FALSE(SetQuirk(quirks, "vBlank", true)); // names are the database's, exactly
     EXPECT_FALSE(quirks.vblank);
+}
+
+// Pause takes effect between frames: nothing runs and no tone starts while
+// paused, though FX0A's key comes and goes meanwhile; the frames go on from
+// where they stopped once Pause is chosen again.
+TEST(Machines, NothingRunsOrSoundsWhilePaused) {
+    for (const NamedMachine& m : {Machines[1], Machines[2]}) {
+        RomRunner r(m.kind);
+        r.machine.SetSpeed(1000);
+        r.load({0xF10A, 0x7201, 0x6A3C, 0xFA18, 0x1202});
+        r.atFrame(5, [&] { r.machine.pausex_Click(); });
+        r.atFrame(8, [&] { r.machine.Form_KeyDown(key::NumPad8); });
+        r.atFrame(9, [&] { r.machine.Form_KeyUp(key::NumPad8); });
+        r.runFrames(30);
+        EXPECT_EQ(r.state().V[2], 0) << m.name;
+        EXPECT_TRUE(r.host.patterns.empty()) << m.name;
+        EXPECT_EQ(r.state().SoundTimer, 0) << m.name;
+        r.machine.pausex_Click();
+        r.moreFrames(1);
+        EXPECT_EQ(r.state().V[1], 2) << m.name; // numeric keypad 8 is CHIP-8 key 2
+        EXPECT_GT(r.state().V[2], 0) << m.name;
+        EXPECT_EQ(r.host.patterns.size(), 1u) << m.name;
+    }
+}
+
+// A key that goes down and up between two frames is held for the whole of
+// the next: EX9E sees it there, and EXA1 no longer does a frame later.
+TEST(Machines, AShortTapIsHeldForTheNextFrame) {
+    // V1 counts the frames whose first test saw key 5 down, V2 those that did not.
+    const std::vector<std::uint16_t> program = {0x6005, 0xE09E, 0x1208, 0x7101,
+                                                0xE0A1, 0x120E, 0x7201, 0x1202};
+    for (const NamedMachine& m : {Machines[1], Machines[2]}) {
+        RomRunner r(m.kind);
+        r.machine.SetSpeed(10);
+        r.load(program);
+        r.atFrame(3, [&] {
+            r.machine.Form_KeyDown(key::NumPad5);
+            r.machine.Form_KeyUp(key::NumPad5);
+        });
+        r.runFrames(4);
+        // Frame 3's ten instructions make two passes, or a part of one.
+        EXPECT_GE(r.state().V[1], 1) << m.name;
+        EXPECT_LE(r.state().V[1], 2) << m.name;
+        const int before = r.state().V[2];
+        r.moreFrames(1);
+        EXPECT_GE(r.state().V[2], before + 1) << m.name; // up again a frame later
+    }
+}
+
+// A standard machine with no ROM, or with one too long for it, has nothing
+// to run: the picture stays dark, no fault is told, Reset does nothing, and
+// opening a ROM starts it.
+TEST(Machines, NothingToRunMeansNothingRuns) {
+    for (const MachineKind* kind : {&CosmacVipMachine, &SuperChipModernMachine, &XoChipMachine}) {
+        RomRunner r(*kind);
+        for (int k = 0; k < 600; ++k)
+            r.machine.StartFrame();
+        r.machine.Reset_Click();
+        r.machine.StartFrame();
+        EXPECT_EQ(r.state().ProgramCounter, ProgramStart) << kind->name;
+        EXPECT_TRUE(r.host.faults.empty()) << kind->name;
+        EXPECT_EQ(r.screen(), std::vector<std::string>(32, std::string(64, '.'))) << kind->name;
+        r.load({0x6A07, 0x1202});
+        r.runFrames(1);
+        EXPECT_EQ(r.state().V[10], 7) << kind->name;
+    }
+    RomRunner r;
+    r.load({0x1200});
+    r.runFrames(0); // no frames on Kestrel's machine: just opened
+    TempFile longRom(std::vector<std::uint8_t>(3585, 0x22));
+    ASSERT_TRUE(r.machine.LoadRom(longRom.path()));
+    r.machine.SelectMachine(ModernChip8Machine);
+    EXPECT_EQ(r.host.loadErrors.size(), 1u);
+    for (int k = 0; k < 600; ++k)
+        r.machine.StartFrame();
+    EXPECT_EQ(r.state().ProgramCounter, ProgramStart);
+    EXPECT_TRUE(r.host.faults.empty());
+}
+
+// A speed chosen on a standard machine is the standard machines' alone:
+// Kestrel's machine keeps the pace of its yields.
+TEST(Machines, ASpeedNeverChangesKestrelsPace) {
+    const auto yieldsFor = [](std::optional<int> speed) {
+        RomRunner r(ModernChip8Machine);
+        r.machine.SetSpeed(speed);
+        r.machine.SelectMachine(KestrelMachine);
+        r.load({0x7101, 0x1200});
+        r.resetAndRunPasses(50);
+        return std::pair{r.state().V[1], r.host.yields};
+    };
+    EXPECT_EQ(yieldsFor(10000), yieldsFor(std::nullopt));
+    EXPECT_EQ(yieldsFor(10000).first, 25);
+}
+
+// 00FD ends the program quietly, the picture kept; a full stack is told as
+// a fault once the frame is over. Reset starts either afresh.
+TEST(Machines, EndAndStackFaultStopTheMachine) {
+    RomRunner r(SuperChipModernMachine);
+    r.load({0xA300, 0xD001, 0x00FD, 0x7A01, 0x1206});
+    r.load({0x8000}, 0x300);
+    r.runFrames(3);
+    EXPECT_EQ(r.state().V[10], 0);
+    EXPECT_TRUE(r.lit(0, 0));
+    EXPECT_TRUE(r.host.faults.empty());
+
+    RomRunner s(SuperChipModernMachine);
+    s.load({0x2200});
+    s.runFrames(2);
+    ASSERT_EQ(s.host.faults.size(), 1u);
+    EXPECT_NE(s.host.faults[0].find("would make a call with the call stack full (depth 16 of 16)"),
+              std::string::npos)
+        << s.host.faults[0];
+    s.runFrames(1);
+    EXPECT_EQ(s.host.faults.size(), 2u); // Reset started it afresh, and it filled up again
+}
+
+// The flag registers outlive a Reset and a change of machine, as the
+// calculator's did: each start adds one to the count kept in them.
+TEST(Machines, FlagRegistersOutliveResetsAndMachines) {
+    RomRunner r(SuperChip11Machine);
+    r.load({0xF085, 0x7001, 0xF075, 0x1206});
+    for (int start = 1; start <= 3; ++start) {
+        r.runFrames(1);
+        EXPECT_EQ(r.state().V[0], start);
+    }
+    r.machine.SelectMachine(XoChipMachine);
+    r.runFrames(1);
+    EXPECT_EQ(r.state().V[0], 4);
 }
 
 } // namespace
