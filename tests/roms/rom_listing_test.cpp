@@ -94,7 +94,8 @@ TEST_P(RomListing, ListingIsTheImageByteForByte) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Roms, RomListing, ::testing::Values("demo", "keypad", "machines", "xochip"),
+INSTANTIATE_TEST_SUITE_P(Roms, RomListing,
+                         ::testing::Values("demo", "keypad", "machines", "xochip"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              return info.param;
                          });
