@@ -2,11 +2,13 @@
 // with 60 gives one 600 ms tone of 500 Hz at the next tick; a new tone
 // replaces one still sounding; a tone asked for while the device is still
 // opening is heard whole once it is open. A looped one-bit pattern sounds at
-// the pitch its rate gives, and keeps its place in the loop when it changes.
+// the pitch its rate gives, and keeps its place in the loop when it changes;
+// roms/xochip.ch8 sounds its two pitches.
 
 #include "app_test_support.h"
 #include "tone_player.h"
 
+#include <QAction>
 #include <QTest>
 
 #include <array>
@@ -203,6 +205,36 @@ class ToneTest : public QObject {
         qInfo("pitch %d: expected %.2f Hz, measured %.2f Hz", pitch, expected, measured);
         QVERIFY2(std::abs(measured / expected - 1) < 0.01,
                  qPrintable(QStringLiteral("%1 Hz").arg(measured)));
+    }
+
+    // roms/xochip.ch8 on the XO-CHIP machine plays a second of eight bits on,
+    // eight off at pitch 64, then at pitch 112, each followed by silence: the
+    // fundamental is a sixteenth of the rate.
+    void xoChipRomSoundsItsTwoPitches() {
+        QFile::remove(capture_); // the bursts counted are this test's alone
+        {
+            Form1 form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            form.findChild<QAction*>(QStringLiteral("machineXoChip"))->trigger();
+            form.machine().OpenRom(KESTREL_SOURCE_DIR "/roms/xochip.ch8");
+            // The third burst's start means the first two were heard whole.
+            QVERIFY(QTest::qWaitFor([&] { return captured().size() >= 3; }, 15000));
+        }
+        const std::vector<Burst> heard = captured();
+        QVERIFY(heard.size() >= 3);
+        for (const auto& [k, pitch] : {std::pair{0, 64}, std::pair{1, 112}}) {
+            const Burst& burst = heard[static_cast<std::size_t>(k)];
+            const double ms = 1000.0 * static_cast<double>(burst.samples) / TonePlayer::SampleRate;
+            const double measured = (burst.cycles - 1) * double{TonePlayer::SampleRate} /
+                                    static_cast<double>(burst.lastRise - burst.firstRise);
+            const double expected = patternRate(pitch) / 16;
+            qInfo("xochip.ch8 pitch %d: %.0f ms, expected %.2f Hz, measured %.2f Hz", pitch, ms,
+                  expected, measured);
+            QVERIFY2(burst.cycles > 100, qPrintable(QString::number(burst.cycles)));
+            QVERIFY2(std::abs(measured / expected - 1) < 0.01,
+                     qPrintable(QStringLiteral("%1 Hz").arg(measured)));
+        }
     }
 
     // Asked for before the device is open, the pattern starts at its first

@@ -24,9 +24,10 @@ bool isUpperHex(const std::string& s) {
     return !s.empty();
 }
 
-// A code line is "AAAA  WWWW  mnemonic  ; comment" (an instruction word) or
-// "AAAA  BB  DB ...  ; comment" (a data byte). Comment lines begin with ';',
-// label lines end with ':'; both carry no bytes.
+// A code line is "AAAA  WWWW  mnemonic  ; comment" (an instruction word, or
+// eight digits for XO-CHIP's F000 NNNN), "AAAA  BB  DB ...  ; comment" (a data
+// byte) or "AAAA  BB  DS N  ; comment" (the byte N times, to fill a gap).
+// Comment lines begin with ';', label lines end with ':'; both carry no bytes.
 Listing parseListing(const std::string& path) {
     Listing listing;
     std::uint32_t expected = 512;
@@ -39,7 +40,7 @@ Listing parseListing(const std::string& path) {
         std::string address, code, mnemonic;
         fields >> address >> code >> mnemonic;
         if (address.size() != 4 || !isUpperHex(address) || !isUpperHex(code) ||
-            (code.size() != 2 && code.size() != 4) || mnemonic.empty() ||
+            (code.size() != 2 && code.size() != 4 && code.size() != 8) || mnemonic.empty() ||
             line.find(';') == std::string::npos) {
             listing.problems.push_back("not a code line: " + where);
             continue;
@@ -48,9 +49,17 @@ Listing parseListing(const std::string& path) {
             listing.problems.push_back("address out of sequence (expected " +
                                        std::to_string(expected) + "): " + where);
         }
-        if ((code.size() == 2) != (mnemonic == "DB")) {
-            listing.problems.push_back("data bytes are DB, instructions are words: " + where);
+        const bool data = mnemonic == "DB" || mnemonic == "DS";
+        if ((code.size() == 2) != data) {
+            listing.problems.push_back("data bytes are DB or DS, instructions are words: " + where);
         }
+        std::size_t times = 1;
+        if (mnemonic == "DS" && !(fields >> times)) {
+            listing.problems.push_back("DS without a count: " + where);
+            continue;
+        }
+        for (; times > 1; --times, ++expected)
+            listing.bytes.push_back(static_cast<std::uint8_t>(std::stoul(code, nullptr, 16)));
         for (std::size_t i = 0; i < code.size(); i += 2) {
             listing.bytes.push_back(
                 static_cast<std::uint8_t>(std::stoul(code.substr(i, 2), nullptr, 16)));
@@ -85,7 +94,8 @@ TEST_P(RomListing, ListingIsTheImageByteForByte) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Roms, RomListing, ::testing::Values("demo", "keypad", "machines"),
+INSTANTIATE_TEST_SUITE_P(Roms, RomListing,
+                         ::testing::Values("demo", "keypad", "machines", "xochip"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              return info.param;
                          });

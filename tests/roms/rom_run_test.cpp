@@ -1,6 +1,6 @@
 // The project's ROMs run on the machine from a real load and reset, with keys
 // and timer ticks scripted at chosen yields; what they draw is compared with
-// golden screens (64 x 32, '#' lit, '.' dark).
+// golden screens (64 x 32, '#' lit, '.' dark; XO-CHIP's 128 x 64 by colour).
 #include "roms/rom_files.h"
 #include "support/golden_screen.h"
 #include "support/key_codes.h"
@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 
 namespace kestrel::testing {
@@ -118,6 +119,27 @@ TEST_F(RomRun, MachinesShowsEachMachinesRules) {
         r.runFrames(60);
         EXPECT_TRUE(r.host.faults.empty());
         EXPECT_TRUE(MatchesGoldenScreen(r.screen(), golden));
+    }
+}
+
+// xochip.ch8 draws each of the four colours three ways (as squares, by a
+// plane scrolled alone, and from data past 0xFFF), then plays its pattern a
+// second at pitch 64 and a second at pitch 112, over and over.
+TEST(XoChipRom, DrawsFourColoursAndPlaysItsPatternAtTwoPitches) {
+    RomRunner r(XoChipMachine);
+    ASSERT_TRUE(r.machine.LoadRom(romPath("xochip.ch8")));
+    r.runFrames(160); // both tones and the start of the next
+    EXPECT_TRUE(r.host.faults.empty());
+    EXPECT_TRUE(MatchesGoldenScreen(r.colourScreen(), "xochip"));
+
+    SoundPattern beep;
+    for (std::size_t k = 0; k < beep.size(); ++k)
+        beep[k] = k % 2 == 0 ? 0xFF : 0x00;
+    ASSERT_EQ(r.host.patterns.size(), 3u);
+    const double rates[] = {4000.0, 4000.0 * std::exp2((112 - 64) / 48.0), 4000.0};
+    for (std::size_t k = 0; k < r.host.patterns.size(); ++k) {
+        EXPECT_EQ(r.host.patterns[k].pattern, beep);
+        EXPECT_DOUBLE_EQ(r.host.patterns[k].samplesPerSecond, rates[k]);
     }
 }
 

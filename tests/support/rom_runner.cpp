@@ -81,6 +81,23 @@ std::vector<std::string> RomRunner::screen() const {
     return rows;
 }
 
+// Grid pixel (x, y) is the 2 x 2 block at (2x + 1, 2y): one pixel right, as
+// Kestrel's own picture sits.
+std::vector<std::string> RomRunner::colourScreen() const {
+    const StandardInterpreter::Palette& palette = StandardInterpreter::DefaultPalette;
+    std::vector<std::string> rows;
+    for (int y = 0; y < FrameBuffer::Height; ++y) {
+        std::string row;
+        for (int x = 0; x < FrameBuffer::Width; ++x) {
+            const auto colour = std::find(palette.begin(), palette.end(),
+                                          machine.Surface().ReadPixel(2 * x + 1, 2 * y));
+            row += colour == palette.end() ? '?' : ".123"[colour - palette.begin()];
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 bool RomRunner::lit(int cx, int cy) const {
     return machine.Surface().ReadPixel(4 * cx + 1, 4 * cy) == LitColour;
 }

@@ -68,6 +68,9 @@ class RomRunner {
     // The 64 x 32 screen read back from the surface, '#' lit and '.' dark.
     std::vector<std::string> screen() const;
     bool lit(int cx, int cy) const;
+    // The 128 x 64 grid read back from the surface in the default palette's
+    // colours: '.' none, '1' plane 1, '2' plane 2, '3' both, '?' any other.
+    std::vector<std::string> colourScreen() const;
 
     FakeHost host;
     Machine machine;
