@@ -135,6 +135,14 @@ screen() {
         awk '{ row = ""; for (i = 1; i <= NF; i++) row = row ($i > 127 ? "#" : "."); print row }'
 }
 
+# screen_hires NAME: the 128 x 64 picture the same way, each pixel a 2 x 2 block.
+screen_hires() {
+    convert "$shots/$1.png" -crop 256x128+$((win_x + 1))+"$client_y" +repage -scale 128x64 \
+        -channel G -separate -depth 8 gray:- |
+        od -An -v -tu1 -w128 |
+        awk '{ row = ""; for (i = 1; i <= NF; i++) row = row ($i > 127 ? "#" : "."); print row }'
+}
+
 # screen_bits NAME: the same picture as 2048 characters, row by row, 1 for lit.
 screen_bits() {
     screen "$1" | tr -d '\n' | tr '.#' '01'
@@ -181,7 +189,7 @@ open_menu() {
 }
 
 # Items in each menu: File has two, CPU four (Reset, Pause, Machine, Speed),
-# CPU > Machine three and CPU > Speed six.
+# CPU > Machine seven and CPU > Speed six.
 menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 4; else echo 2; fi; }
 
 # click_item ITEM COUNT: clicks item ITEM of the COUNT-item popup at popup_x,
@@ -230,9 +238,9 @@ submenu_command() {
 }
 
 # choose_machine ITEM: CPU > Machine > item ITEM (1 Kestrel, 2 COSMAC VIP,
-# 3 modern, 4 From the ROM database). Returns 1 if a menu did not open, 2 if
-# one stayed open.
-choose_machine() { submenu_command 3 "$1" 4; }
+# 3 modern, 4 SUPER-CHIP 1.1, 5 SUPER-CHIP (modern), 6 XO-CHIP, 7 From the
+# ROM database). Returns 1 if a menu did not open, 2 if one stayed open.
+choose_machine() { submenu_command 3 "$1" 7; }
 
 # choose_speed ITEM: CPU > Speed > item ITEM (1 Machine's own, 2 7, 3 15,
 # 4 30, 5 100, 6 1000 per frame); disabled, so 1, on Kestrel's machine.
