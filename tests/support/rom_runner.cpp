@@ -81,6 +81,17 @@ std::vector<std::string> RomRunner::screen() const {
     return rows;
 }
 
+std::vector<std::string> RomRunner::hiresScreen() const {
+    std::vector<std::string> rows;
+    for (int y = 0; y < FrameBuffer::Height; ++y) {
+        std::string row;
+        for (int x = 0; x < FrameBuffer::Width; ++x)
+            row += machine.Surface().ReadPixel(2 * x + 1, 2 * y) == LitColour ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 bool RomRunner::lit(int cx, int cy) const {
     return machine.Surface().ReadPixel(4 * cx + 1, 4 * cy) == LitColour;
 }

@@ -68,6 +68,8 @@ class RomRunner {
     // The 64 x 32 screen read back from the surface, '#' lit and '.' dark.
     std::vector<std::string> screen() const;
     bool lit(int cx, int cy) const;
+    // The 128 x 64 screen the same way, each pixel the 2 x 2 device block at (2x + 1, 2y).
+    std::vector<std::string> hiresScreen() const;
 
     FakeHost host;
     Machine machine;
