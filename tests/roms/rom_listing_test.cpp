@@ -85,7 +85,8 @@ TEST_P(RomListing, ListingIsTheImageByteForByte) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Roms, RomListing, ::testing::Values("demo", "keypad", "machines", "superchip"),
+INSTANTIATE_TEST_SUITE_P(Roms, RomListing,
+                         ::testing::Values("demo", "keypad", "machines", "superchip"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              return info.param;
                          });
