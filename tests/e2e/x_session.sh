@@ -207,6 +207,14 @@ screen() {
         awk '{ row = ""; for (i = 1; i <= NF; i++) row = row ($i > 127 ? "#" : "."); print row }'
 }
 
+# screen_hires NAME: the 128 x 64 picture the same way, each pixel a 2 x 2 block.
+screen_hires() {
+    convert "$shots/$1.png" -crop 256x128+$((win_x + 1))+"$client_y" +repage -scale 128x64 \
+        -channel G -separate -depth 8 gray:- |
+        od -An -v -tu1 -w128 |
+        awk '{ row = ""; for (i = 1; i <= NF; i++) row = row ($i > 127 ? "#" : "."); print row }'
+}
+
 # screen_bits NAME: the same picture as 2048 characters, row by row, 1 for lit.
 screen_bits() {
     screen "$1" | tr -d '\n' | tr '.#' '01'
@@ -273,7 +281,7 @@ open_menu() {
 }
 
 # Items in each menu: File has two, CPU four (Reset, Pause, Machine, Speed),
-# CPU > Machine three and CPU > Speed six.
+# CPU > Machine seven and CPU > Speed six.
 menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 4; else echo 2; fi; }
 
 # click_item ITEM COUNT: clicks item ITEM of the COUNT-item popup at popup_x,

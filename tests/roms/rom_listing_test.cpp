@@ -95,7 +95,7 @@ TEST_P(RomListing, ListingIsTheImageByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Roms, RomListing,
-                         ::testing::Values("demo", "keypad", "machines", "xochip"),
+                         ::testing::Values("demo", "keypad", "machines", "superchip", "xochip"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              return info.param;
                          });

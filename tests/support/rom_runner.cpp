@@ -98,6 +98,14 @@ std::vector<std::string> RomRunner::colourScreen() const {
     return rows;
 }
 
+std::vector<std::string> RomRunner::hiresScreen() const {
+    std::vector<std::string> rows = colourScreen();
+    for (std::string& row : rows)
+        for (char& pixel : row)
+            pixel = pixel == '1' ? '#' : '.';
+    return rows;
+}
+
 bool RomRunner::lit(int cx, int cy) const {
     return machine.Surface().ReadPixel(4 * cx + 1, 4 * cy) == LitColour;
 }

@@ -71,6 +71,8 @@ class RomRunner {
     // The 128 x 64 grid read back from the surface in the default palette's
     // colours: '.' none, '1' plane 1, '2' plane 2, '3' both, '?' any other.
     std::vector<std::string> colourScreen() const;
+    // The same with '#' for plane 1 and '.' for none.
+    std::vector<std::string> hiresScreen() const;
 
     FakeHost host;
     Machine machine;
