@@ -19,6 +19,8 @@ class MachineDoor {
     static ScreenSurface& Surface(Machine& machine) { return machine.surface_; }
     // The key tests read which of the standard machines' sixteen keys are down.
     static const Chip8Keypad& Keypad(const Machine& machine) { return machine.keypad_; }
+    // The fuzzer checks a standard machine's status and screen after each frame.
+    static const StandardInterpreter& Standard(const Machine& machine) { return machine.standard_; }
 };
 
 } // namespace kestrel::testing
