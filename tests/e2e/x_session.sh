@@ -181,7 +181,7 @@ open_menu() {
 }
 
 # Items in each menu: File has two, CPU four (Reset, Pause, Machine, Speed),
-# CPU > Machine three and CPU > Speed six.
+# CPU > Machine seven and CPU > Speed seven.
 menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 4; else echo 2; fi; }
 
 # click_item ITEM COUNT: clicks item ITEM of the COUNT-item popup at popup_x,
@@ -230,13 +230,13 @@ submenu_command() {
 }
 
 # choose_machine ITEM: CPU > Machine > item ITEM (1 Kestrel, 2 COSMAC VIP,
-# 3 modern, 4 From the ROM database). Returns 1 if a menu did not open, 2 if
-# one stayed open.
-choose_machine() { submenu_command 3 "$1" 4; }
+# 3 modern, 4 SUPER-CHIP 1.1, 5 SUPER-CHIP modern, 6 XO-CHIP, 7 From the ROM
+# database). Returns 1 if a menu did not open, 2 if one stayed open.
+choose_machine() { submenu_command 3 "$1" 7; }
 
 # choose_speed ITEM: CPU > Speed > item ITEM (1 Machine's own, 2 7, 3 15,
-# 4 30, 5 100, 6 1000 per frame); disabled, so 1, on Kestrel's machine.
-choose_speed() { submenu_command 4 "$1" 6; }
+# 4 30, 5 100, 6 1000, 7 10000 per frame); disabled, so 1, on Kestrel's machine.
+choose_speed() { submenu_command 4 "$1" 7; }
 
 # wait_gone TITLE SECONDS: whether every window titled TITLE closed in time.
 wait_gone() {
