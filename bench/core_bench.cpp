@@ -88,6 +88,7 @@ template <typename Work> void insideRun(SilentHost& host, Machine& machine, Work
 
 struct Reference {
     std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(MemorySize);
+    bool modern = false; // CHIP-8 (modern): shifts read VY, FX55/FX65 advance I
     std::array<std::uint8_t, 16> v{};
     std::uint64_t i = 0;
     std::uint32_t pc = ProgramStart;
@@ -144,8 +145,9 @@ struct Reference {
             break;
         }
         case 0x6: {
-            vf = vx & 1;
-            vx = static_cast<std::uint8_t>(vx >> 1);
+            const std::uint8_t from = m.modern ? vy : vx;
+            vx = static_cast<std::uint8_t>(from >> 1);
+            vf = from & 1;
             break;
         }
         case 0x7: {
@@ -154,8 +156,9 @@ struct Reference {
             break;
         }
         case 0xE: {
-            vf = (vx & 0x80) != 0;
-            vx = static_cast<std::uint8_t>(vx << 1);
+            const std::uint8_t from = m.modern ? vy : vx;
+            vx = static_cast<std::uint8_t>(from << 1);
+            vf = (from & 0x80) != 0;
             break;
         }
         default: break;
@@ -181,10 +184,12 @@ struct Reference {
         case 0x55:
             for (unsigned k = 0; k <= x; ++k)
                 m.memory[m.i + k] = m.v[k];
+            if (m.modern) m.i += x + 1;
             break;
         case 0x65:
             for (unsigned k = 0; k <= x; ++k)
                 m.v[k] = m.memory[m.i + k];
+            if (m.modern) m.i += x + 1;
             break;
         default: break;
         }
@@ -314,6 +319,168 @@ void BM_CoreAgainstReference(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 2 * Block);
 }
 BENCHMARK(BM_CoreAgainstReference)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------
+// The standard interpreter on CHIP-8 (modern), run as the frame clock runs it:
+// one StartFrame at a rate of many instructions.
+
+// The mixed program opened on CHIP-8 (modern), at `rate` instructions a frame.
+void openStandard(Machine& machine, int rate) {
+    machine.SetSpeed(rate);
+    const std::vector<std::uint8_t> rom = testing::WordsToBytes(MixedProgram);
+    machine.OpenRomOn("mixed.ch8", rom, ModernChip8Machine);
+}
+
+Reference modernReference() {
+    Reference ref;
+    ref.modern = true;
+    ref.memory.assign(ModernChip8Machine.memorySize, 0);
+    PlaceWords(ref.memory, MixedProgram);
+    return ref;
+}
+
+bool standardAgrees(std::string& why) {
+    constexpr int Steps = 100000;
+    SilentHost host;
+    Machine machine(host);
+    openStandard(machine, Steps);
+    machine.StartFrame();
+    Reference ref = modernReference();
+    for (int k = 0; k < Steps; ++k)
+        referenceStep(ref);
+    const auto& s = machine.State;
+    if (s.V != ref.v)
+        why = "registers differ";
+    else if (s.IndexReg != ref.i)
+        why = "I differs";
+    else if (s.ProgramCounter != ref.pc)
+        why = "program counter differs";
+    else if (s.StackPointer != ref.sp)
+        why = "stack depth differs";
+    else if (!std::equal(ref.memory.begin() + ProgramStart, ref.memory.end(),
+                         s.Memory.begin() + ProgramStart))
+        why = "memory differs";
+    else if (!machine.LastFault().empty())
+        why = machine.LastFault();
+    return why.empty();
+}
+
+// Alternating blocks of a frame of Block instructions and as many reference
+// steps; the median over the blocks is reported, as for Kestrel's machine.
+void BM_StandardAgainstReference(benchmark::State& state) {
+    std::string why;
+    if (!standardAgrees(why)) {
+        state.SkipWithError(("the reference does not run the standard program: " + why).c_str());
+        return;
+    }
+    constexpr int Block = 20000;
+    SilentHost host;
+    Machine machine(host);
+    openStandard(machine, Block);
+    Reference ref = modernReference();
+    std::vector<double> standardNs;
+    std::vector<double> refNs;
+    std::vector<double> ratios;
+    bool standardFirst = true;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (standardFirst)
+            machine.StartFrame();
+        else
+            for (int k = 0; k < Block; ++k)
+                referenceStep(ref);
+        const auto t1 = std::chrono::steady_clock::now();
+        if (standardFirst)
+            for (int k = 0; k < Block; ++k)
+                referenceStep(ref);
+        else
+            machine.StartFrame();
+        const auto t2 = std::chrono::steady_clock::now();
+        const double first = std::chrono::duration<double, std::nano>(t1 - t0).count() / Block;
+        const double second = std::chrono::duration<double, std::nano>(t2 - t1).count() / Block;
+        const double standard = standardFirst ? first : second;
+        const double reference = standardFirst ? second : first;
+        standardNs.push_back(standard);
+        refNs.push_back(reference);
+        ratios.push_back(standard / reference);
+        standardFirst = !standardFirst;
+    }
+    benchmark::DoNotOptimize(ref);
+    if (!machine.LastFault().empty()) state.SkipWithError(machine.LastFault().c_str());
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    state.counters["standard_ns"] = median(standardNs);
+    state.counters["reference_ns"] = median(refNs);
+    state.counters["standard_M_per_s"] = 1000.0 / median(standardNs);
+    state.counters["ratio"] = median(ratios);
+    state.SetItemsProcessed(state.iterations() * 2 * Block);
+}
+BENCHMARK(BM_StandardAgainstReference)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------
+// SUPER-CHIP (modern) in 128 x 64: a scroll of the whole screen (down 1,
+// right 4, left 4) against one 16 x 16 sprite of 256 lit bits (DXY0), each
+// one instruction, timed in alternating blocks. The sprite alternates
+// between lighting and erasing its square; the screen's content costs a
+// scroll nothing.
+
+constexpr std::uint16_t ScrollOps[] = {0x00C1, 0x00FB, 0x00FC};
+constexpr std::uint32_t SpriteAt = 0x20A; // D010, after 00FF and the three scrolls
+
+void BM_ScrollAgainstSprite(benchmark::State& state) {
+    SilentHost host;
+    Machine machine(host);
+    machine.SetSpeed(1);
+    std::vector<std::uint16_t> program = {0x00FF,       ScrollOps[0], ScrollOps[1],
+                                          ScrollOps[2], 0xA300,       0xD010};
+    std::vector<std::uint8_t> rom = testing::WordsToBytes(program);
+    rom.resize(0x100 + 32, 0);
+    std::fill(rom.begin() + 0x100, rom.end(), 0xFF); // the sprite at 0x300
+    machine.OpenRomOn("scroll.ch8", rom, SuperChipModernMachine);
+    machine.StartFrame(); // 00FF: 128 x 64
+    auto& s = machine.State;
+    s.IndexReg = 0x300;
+    s.V[0] = 56;
+    s.V[1] = 24;
+    constexpr int Block = 1000;
+    const auto timeBlock = [&](std::uint32_t at) {
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int k = 0; k < Block; ++k) {
+            s.ProgramCounter = at;
+            MachineDoor::StandardStep(machine);
+        }
+        return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0)
+                   .count() /
+               Block;
+    };
+    std::vector<double> spriteNs;
+    std::vector<std::vector<double>> scrollNs(std::size(ScrollOps));
+    std::vector<double> worstRatios;
+    for (auto _ : state) {
+        double worst = 0;
+        const double sprite = timeBlock(SpriteAt);
+        for (std::size_t op = 0; op < std::size(ScrollOps); ++op) {
+            const double scroll = timeBlock(ProgramStart + 2 + 2 * static_cast<std::uint32_t>(op));
+            scrollNs[op].push_back(scroll);
+            worst = std::max(worst, scroll / sprite);
+        }
+        spriteNs.push_back(sprite);
+        worstRatios.push_back(worst);
+    }
+    if (!MachineDoor::Standard(machine).Screen().hires()) state.SkipWithError("not in 128 x 64");
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    state.counters["sprite_ns"] = median(spriteNs);
+    state.counters["down1_ns"] = median(scrollNs[0]);
+    state.counters["right4_ns"] = median(scrollNs[1]);
+    state.counters["left4_ns"] = median(scrollNs[2]);
+    state.counters["worst_ratio"] = median(worstRatios);
+}
+BENCHMARK(BM_ScrollAgainstSprite)->Unit(benchmark::kMicrosecond);
 
 // ---------------------------------------------------------------------------
 // DXYF with every one of its 120 bits set: 120 read-backs and 120 block fills.

@@ -3,10 +3,15 @@
 // frame running at the machine's own rate for 10 s after 1 s to settle.
 // Prints the process's CPU share, the frame rate, the delay timer's count
 // and how far frame starts fell from their deadlines.
-//   kestrel_frame_pacing vip|modern|kestrel [seconds] [speed]
+//   kestrel_frame_pacing vip|modern|kestrel|superchip|xochip [seconds] [speed]
 // With a speed (an item of CPU > Speed: 7, 15, 30, 100 or 1000), that item is
 // chosen and a program that counts its instructions in I runs instead, and
-// the instructions a second are printed too.
+// the instructions a second are printed too. SUPER-CHIP (modern) and XO-CHIP
+// run a program that draws a 16 x 16 sprite and scrolls once a frame, at their
+// own rate or at `speed` a frame (set on the machine, as the ROM database does
+// for rates beyond the menu's).
+// The reference window, started alongside, repaints a picture of the same
+// size 60 times a second; its CPU share over the same seconds is printed too.
 
 #include "form1.h"
 #include "support/program_bytes.h"
@@ -16,18 +21,43 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
+
+extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Another process's user and system time, from /proc; 0 when unreadable.
+double processCpuSeconds(pid_t pid) {
+    if (pid <= 0) return 0;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    // utime and stime are fields 14 and 15; after the name, 12 and 13.
+    for (int i = 1; i <= 13 && fields >> field; ++i)
+        if (i >= 12) ticks += std::stod(field);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
 
 double cpuSeconds() {
     rusage usage{};
@@ -52,6 +82,30 @@ const std::vector<std::uint16_t> DrawEveryFrame = {
     0xFF00, // bar: FF
 };
 
+// 128 x 64 on both planes (one on SUPER-CHIP); once a frame, when the delay
+// timer set to 1 runs out, a 16 x 16 sprite is drawn and the screen scrolled
+// down a pixel; between, a spin of four instructions.
+const std::vector<std::uint16_t> DrawAndScrollEachFrame = {
+    0xF301, // planes 1 and 2 (nothing on SUPER-CHIP)
+    0x00FF, // 128 x 64
+    0xA220, // I := sprite
+    0x6A38, // VA := 56
+    0x6B18, // VB := 24
+    0x6301, // V3 := 1
+    0x7401, // spin: V4 += 1
+    0xF207, // V2 := DT
+    0x3200, // skip if V2 = 0
+    0x120C, // jump spin
+    0xDAB0, // 16 x 16 sprite at (VA, VB)
+    0x00C1, // scroll down 1
+    0xF315, // DT := 1
+    0x120C, // jump spin
+    0x0000, 0x0000,
+    // sprite, 0x220: a plane's 32 bytes, then the second plane's
+    0xFFFF, 0x8001, 0x8001, 0x8001, 0x8001, 0x8001, 0x8001, 0x8001, 0x8001, 0x8001, 0x8001, 0x8001,
+    0x8001, 0x8001, 0x8001, 0xFFFF, 0x0000, 0x0000, 0x0000, 0x0FF0, 0x0FF0, 0x0FF0, 0x0FF0, 0x0FF0,
+    0x0FF0, 0x0FF0, 0x0FF0, 0x0FF0, 0x0FF0, 0x0000, 0x0000, 0x0000};
+
 // Adds 1 to I in a loop of two instructions: 2 x I instructions have run.
 const std::vector<std::uint16_t> CountInstructions = {
     0x6001, // LD V0, 1
@@ -65,19 +119,25 @@ int main(int argc, char** argv) {
     const char* which = argc > 1 ? argv[1] : "modern";
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
     const int speed = argc > 3 ? std::atoi(argv[3]) : 0;
-    const kestrel::MachineKind& kind = std::strcmp(which, "vip") == 0 ? kestrel::CosmacVipMachine
-                                       : std::strcmp(which, "kestrel") == 0
-                                           ? kestrel::KestrelMachine
-                                           : kestrel::ModernChip8Machine;
+    const bool extended = std::strcmp(which, "superchip") == 0 || std::strcmp(which, "xochip") == 0;
+    const kestrel::MachineKind& kind =
+        std::strcmp(which, "vip") == 0         ? kestrel::CosmacVipMachine
+        : std::strcmp(which, "kestrel") == 0   ? kestrel::KestrelMachine
+        : std::strcmp(which, "superchip") == 0 ? kestrel::SuperChipModernMachine
+        : std::strcmp(which, "xochip") == 0    ? kestrel::XoChipMachine
+                                               : kestrel::ModernChip8Machine;
     QApplication app(argc, argv);
     kestrel::Form1 form;
     form.show();
-    kestrel::testing::TempFile rom(
-        kestrel::testing::WordsToBytes(speed > 0 ? CountInstructions : DrawEveryFrame));
+    kestrel::testing::TempFile rom(kestrel::testing::WordsToBytes(extended ? DrawAndScrollEachFrame
+                                                                  : speed > 0 ? CountInstructions
+                                                                              : DrawEveryFrame));
     kestrel::Machine& machine = form.machine();
     machine.OpenRom(rom.path());
     form.chooseMachine(kind);
-    if (speed > 0) {
+    if (speed > 0 && extended) {
+        machine.SetSpeed(speed);
+    } else if (speed > 0) {
         auto* item = form.findChild<QAction*>(QStringLiteral("Speed%1").arg(speed));
         if (item == nullptr || !item->isEnabled()) {
             std::fprintf(stderr, "no speed %d on this machine\n", speed);
@@ -85,6 +145,16 @@ int main(int argc, char** argv) {
         }
         item->trigger();
     }
+    // The reference window, on the same display for the same seconds.
+    pid_t reference = -1;
+    {
+        std::string path = KESTREL_REFERENCE_WINDOW;
+        std::string mode = "repaint";
+        char* args[] = {path.data(), mode.data(), nullptr};
+        if (posix_spawn(&reference, path.c_str(), nullptr, nullptr, args, environ) != 0)
+            reference = -1;
+    }
+    double referenceCpuAtStart = 0;
     std::uint64_t indexAtStart = 0;
 
     std::vector<std::int64_t> lateness;
@@ -112,6 +182,7 @@ int main(int argc, char** argv) {
         lastDelay = machine.State.DelayTimer;
         measuring = true;
         cpuAtStart = cpuSeconds();
+        referenceCpuAtStart = processCpuSeconds(reference);
         startedAt = Clock::now();
         indexAtStart = machine.State.IndexReg;
         form.frameClock().recordLateness(&lateness);
@@ -120,6 +191,7 @@ int main(int argc, char** argv) {
         readDelay();
         const double elapsed = std::chrono::duration<double>(Clock::now() - startedAt).count();
         const double cpu = cpuSeconds() - cpuAtStart;
+        const double referenceCpu = processCpuSeconds(reference) - referenceCpuAtStart;
         form.frameClock().recordLateness(nullptr);
         std::vector<double> offMs;
         for (const std::int64_t ns : lateness)
@@ -135,13 +207,21 @@ int main(int argc, char** argv) {
                     which, elapsed, 100.0 * cpu / elapsed, lateness.size() / elapsed,
                     lateness.size(), delaySteps, delaySteps * 10.0 / elapsed, percentile(0.5),
                     percentile(0.99), offMs.empty() ? 0.0 : offMs.back());
-        if (speed > 0) {
+        std::printf("  reference window: cpu %.2f %% of a core; ratio %.2f; frames expected %.0f, "
+                    "started %zu\n",
+                    100.0 * referenceCpu / elapsed, referenceCpu > 0 ? cpu / referenceCpu : 0.0,
+                    60.0 * elapsed, lateness.size());
+        if (speed > 0 && !extended) {
             const double perSecond = 2.0 * double(machine.State.IndexReg - indexAtStart) / elapsed;
             std::printf("  at %d a frame: %.0f instructions/s, %.2f %% of %d\n", speed, perSecond,
                         100.0 * perSecond / (60.0 * speed), 60 * speed);
         }
         std::fflush(stdout);
         machine.EndAllRuns();
+        if (reference > 0) {
+            kill(reference, SIGTERM);
+            waitpid(reference, nullptr, 0);
+        }
         QApplication::quit();
     });
     return QApplication::exec();

@@ -12,7 +12,7 @@
 //   26      1     KeyPressed, taken modulo 17
 //   27      1     flags: bit 0 Paused, bit 1 start at the ROM's reset PC (512),
 //                 bit 2 serve posted run requests inside nested yields too,
-//                 bits 3..4 the machine (see MachineOf)
+//                 bits 3..5 the machine (see MachineOf)
 //   28      1     number of events E, taken modulo 65
 //   29      5E    events: gap in yields (2, LE), kind (1), argument (2, LE)
 //   ...     2     ROM length L (LE), clipped to what is left
@@ -42,15 +42,20 @@ enum class EventKind : std::uint8_t {
     Remap,    // Command1_Click(argument modulo 16)
     RemapRaw, // Command1_Click(argument as a signed index), the guard against bad indexes
     Exit,     // EndAllRuns
-    Machine,  // SelectMachine: argument bits 0..1 the machine (see MachineOf); with bit 2,
-              // bits 3..9 flip the seven quirks of a standard one, in quirks.json's order
+    Machine,  // SelectMachine: argument bits 0..2 the machine (see MachineOf); with bit 3,
+              // bits 4..10 flip the seven quirks of a standard one, in quirks.json's order
     Count
 };
 
-// Machine number n: 0 Kestrel's, 1 the COSMAC VIP, 2 and 3 modern.
+// Machine number n: 0 Kestrel's, 1 the COSMAC VIP, 2 CHIP-8 (modern), 3 SUPER-CHIP 1.1,
+// 4 SUPER-CHIP (modern), 5 XO-CHIP; 6 and 7 are 0 and 1 again.
+inline constexpr int MachineCount = 6;
 inline constexpr int MachineOf(int bits) {
-    return (bits & 3) == 3 ? 2 : bits & 3;
+    return (bits & 7) % MachineCount;
 }
+// The Machine event's bit that flips quirks, and the first of the seven it flips.
+inline constexpr int QuirkFlipBit = 3;
+inline constexpr int FirstQuirkBit = 4;
 
 struct Event {
     std::uint16_t gap;
@@ -83,7 +88,7 @@ inline std::vector<std::uint8_t> SeedFromRom(const std::vector<std::uint8_t>& ro
     out[23] = static_cast<std::uint8_t>(start.stackDepth >> 8);
     out[27] =
         static_cast<std::uint8_t>((start.pc == 512 ? 2 : 0) | // bit 1: start where a reset would
-                                  (start.machine & 3) << 3);
+                                  (start.machine & 7) << 3);
     out[28] = static_cast<std::uint8_t>(events.size());
     for (const Event& e : events) {
         out.push_back(static_cast<std::uint8_t>(e.gap & 0xFF));

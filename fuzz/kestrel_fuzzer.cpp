@@ -1,8 +1,9 @@
 // libFuzzer target: a ROM image, a starting machine state and a script of
-// desktop events served at chosen yields. Every yield checks the invariants
-// the machine must keep whatever the program does; a bad access has to end
-// the run with a reported message (the sanitizers catch any access that
-// does not).
+// desktop events served at chosen yields, on any of the six machines. Every
+// yield of Kestrel's machine, and every frame of a standard one, checks the
+// invariants the machine must keep whatever the program does; a bad access
+// has to end the run with a reported message (the sanitizers catch any
+// access that does not).
 
 #include "fuzz_input.h"
 #include "support/machine_door.h"
@@ -29,15 +30,25 @@ using fuzz::EventKind;
 using testing::MachineDoor;
 
 // Each input stops after this many yields: a few hundred instructions on
-// Kestrel's machine. On a standard one every idle yield begins a frame and
-// counts as FrameYields, a frame's instructions being about as many.
+// Kestrel's machine. A standard machine's frame, run by the event loop as the
+// frame clock runs it, counts as FrameYields: 500 frames, up to 50,000
+// instructions on XO-CHIP.
 constexpr std::uint64_t YieldBudget = 30000;
-constexpr std::uint64_t FrameYields = 15;
+constexpr std::uint64_t FrameYields = 60;
+// The screen's pixels are checked every ScreenCheckFrames frames, and
+// compared with the picture every PictureCheckFrames, and at the end.
+constexpr std::uint64_t ScreenCheckFrames = 4;
+constexpr std::uint64_t PictureCheckFrames = 32;
 
 const MachineKind& KindOf(int bits) {
-    static constexpr const MachineKind* kinds[] = {&KestrelMachine, &CosmacVipMachine,
-                                                   &ModernChip8Machine};
+    static constexpr const MachineKind* kinds[fuzz::MachineCount] = {
+        &KestrelMachine,     &CosmacVipMachine,       &ModernChip8Machine,
+        &SuperChip11Machine, &SuperChipModernMachine, &XoChipMachine};
     return *kinds[fuzz::MachineOf(bits)];
+}
+
+bool IsStandard(const Machine& m) {
+    return m.Kind().rules != Rules::Kestrel;
 }
 // Frames of nested waits (one per scripted remap click at most) stay well
 // inside this; a run that recursed per reset would not.
@@ -123,19 +134,22 @@ class FuzzHost : public testing::SilentHost {
     int loadErrors = 0;
     std::string lastLoadError;
 
+    std::uint64_t frames = 0;
+    bool exited = false; // Exit closed the window: no frame runs until a new run begins
+
     NO_COVERAGE void yield() override { serve(); }
-    // A standard machine waits for its frames in idle yields: each begins one.
-    NO_COVERAGE void idleYield() override {
-        if (machine->Kind().rules == Rules::Kestrel) return serve();
-        yields += FrameYields - 1;
-        serve();
-        if (!stopped) machine->StartFrame();
-    }
+    // Kestrel's tone; a standard machine plays a pattern instead.
     void tone(int hz, int ms) override {
+        FUZZ_CHECK(!IsStandard(*machine));
         FUZZ_CHECK(hz == 500);
-        // Ten milliseconds a unit of the tick's tone; a standard machine's
-        // lasts its sound timer and a frame more.
         FUZZ_CHECK(ms >= 10 && ms <= 256 * 1000 / 60, std::to_string(ms));
+    }
+    // Only a standard machine that runs sounds, at a rate its pitch register can give.
+    void playPattern(const SoundPattern&, double samplesPerSecond) override {
+        FUZZ_CHECK(IsStandard(*machine));
+        FUZZ_CHECK(!machine->State.Paused);
+        FUZZ_CHECK(samplesPerSecond >= PatternRate(0) && samplesPerSecond <= PatternRate(255),
+                   std::to_string(samplesPerSecond));
     }
     void setStatusText(const std::string& text) override {
         FUZZ_CHECK(text.empty() || text == "Waiting for key...", text);
@@ -219,11 +233,107 @@ class FuzzHost : public testing::SilentHost {
             FUZZ_CHECK(std::equal(Font.begin(), Font.end(), m.State.Memory.begin() + FontBase));
             return;
         }
-        FUZZ_CHECK(std::equal(std::begin(Chip8Font), std::end(Chip8Font),
-                              m.State.Memory.begin() + m.Kind().fontBase));
-        FUZZ_CHECK(m.State.StackPointer == 0 && m.State.IndexReg == 0 && m.State.DelayTimer == 0);
-        FUZZ_CHECK(std::all_of(m.State.Memory.begin() + 4096, m.State.Memory.end(),
-                               [](std::uint8_t b) { return b == 0; }));
+        // Memory of the machine's size holds the small font at its base, the
+        // big font after it, the ROM's copy when it fits, and nothing else.
+        const MachineKind& kind = m.Kind();
+        const std::vector<std::uint8_t>& rom = m.RomCopy();
+        const bool runs = !rom.empty() && rom.size() <= kind.romLimit;
+        std::vector<std::uint8_t> expected(kind.memorySize, 0);
+        std::copy(std::begin(Chip8Font), std::end(Chip8Font), expected.begin() + kind.fontBase);
+        std::copy(kind.bigFont.begin(), kind.bigFont.end(),
+                  expected.begin() + kind.fontBase + sizeof Chip8Font);
+        if (runs) std::copy(rom.begin(), rom.end(), expected.begin() + ProgramStart);
+        FUZZ_CHECK(m.State.Memory == expected, "memory after a reset");
+        const StandardInterpreter& standard = MachineDoor::Standard(m);
+        FUZZ_CHECK(standard.status() == (runs ? StandardInterpreter::Status::Running
+                                              : StandardInterpreter::Status::Empty));
+        FUZZ_CHECK(m.State.StackPointer == 0 && m.State.IndexReg == 0 && m.State.DelayTimer == 0 &&
+                   m.State.SoundTimer == 0);
+        FUZZ_CHECK(std::all_of(m.State.V.begin(), m.State.V.end(), [](auto v) { return v == 0; }));
+        const FrameBuffer& screen = standard.Screen();
+        FUZZ_CHECK(!screen.hires());
+        FUZZ_CHECK(std::all_of(screen.pixels(),
+                               screen.pixels() + FrameBuffer::Width * FrameBuffer::Height,
+                               [](std::uint8_t p) { return p == 0; }));
+        checkPicture();
+    }
+
+    // One frame of a standard machine, as the frame clock runs it, with the
+    // events that fall due before it.
+    void frame() {
+        yields += FrameYields - 1;
+        serve();
+        if (stopped || !IsStandard(*machine)) return;
+        if (exited) return stopWhenIdle();
+        Machine& m = *machine;
+        const StandardInterpreter& standard = MachineDoor::Standard(m);
+        using Status = StandardInterpreter::Status;
+        const Status before = standard.status();
+        const bool runs = before == Status::Running && !m.State.Paused;
+        const int faultsBefore = faults;
+        m.StartFrame();
+        ++frames;
+        const Status after = standard.status();
+        // A fault is reported once, in the frame that stops the machine.
+        const bool faulted = after == Status::Faulted && before != Status::Faulted;
+        FUZZ_CHECK(faults == faultsBefore + (faulted ? 1 : 0), faults);
+        if (faulted) FUZZ_CHECK(runState == RunState::Ended);
+        // Paused, waiting, ended or empty: nothing runs; running, every
+        // address formed wraps at the machine's memory.
+        if (before != Status::Running && before != Status::WaitingForKey)
+            FUZZ_CHECK(after == before);
+        if (runs) FUZZ_CHECK(m.State.ProgramCounter < m.Kind().memorySize, m.State.ProgramCounter);
+        FUZZ_CHECK(m.State.Memory.size() == m.Kind().memorySize, m.State.Memory.size());
+        if (m.State.StackPointer < 0 || m.State.StackPointer > m.Kind().stackSlots)
+            Fail("StackPointer", m.State.StackPointer);
+        if (frames % ScreenCheckFrames == 0) checkScreen();
+        if (frames % PictureCheckFrames == 0) checkPicture();
+        if (after != Status::Running || m.State.Paused) stopWhenIdle();
+    }
+
+    // With no event left, a machine that cannot run (or wait for a key that
+    // no event will press) stays as it is to the budget: the input ends.
+    void stopWhenIdle() {
+        if (eventsLeft()) return;
+        checkScreen();
+        stopAll();
+    }
+
+    // Pixels only on the machine's planes; in 64 x 32, unless the calculator's
+    // half-pixel scrolls or kept pictures can split them, each pixel a whole
+    // 2 x 2 block of the grid.
+    NO_COVERAGE void checkScreen() const {
+        const MachineKind& kind = machine->Kind();
+        const FrameBuffer& screen = MachineDoor::Standard(*machine).Screen();
+        const std::uint8_t* p = screen.pixels();
+        const std::uint8_t planes = kind.planes == 2 ? 3 : 1;
+        for (int i = 0; i < FrameBuffer::Width * FrameBuffer::Height; ++i)
+            if ((p[i] & ~planes) != 0) Fail("a pixel off the machine's planes", i);
+        if (screen.hires() || kind.calculator.scrollInHiresPixels ||
+            kind.calculator.modeSwitchKeepsPicture)
+            return;
+        for (int y = 0; y < FrameBuffer::Height; y += 2)
+            for (int x = 0; x < FrameBuffer::Width; x += 2) {
+                const std::uint8_t c = screen.at(x, y);
+                if (screen.at(x + 1, y) != c || screen.at(x, y + 1) != c ||
+                    screen.at(x + 1, y + 1) != c)
+                    Fail("a 64 x 32 pixel split at", y * FrameBuffer::Width + x);
+            }
+    }
+
+    // The picture shows the screen, each grid pixel a 2 x 2 block in its colour.
+    void checkPicture() const {
+        if (!IsStandard(*machine)) return;
+        const FrameBuffer& screen = MachineDoor::Standard(*machine).Screen();
+        const ScreenSurface& surface = machine->Surface();
+        for (int y = 0; y < FrameBuffer::Height; ++y)
+            for (int x = 0; x < FrameBuffer::Width; ++x) {
+                const std::int32_t colour =
+                    StandardInterpreter::DefaultPalette[screen.at(x, y) & 3];
+                if (surface.ReadPixel(1 + 2 * x, 2 * y) != colour ||
+                    surface.ReadPixel(2 + 2 * x, 2 * y + 1) != colour)
+                    Fail("the picture differs from the screen at", y * FrameBuffer::Width + x);
+            }
     }
 
   private:
@@ -234,7 +344,9 @@ class FuzzHost : public testing::SilentHost {
     }
 
     void noteNewRun(std::uint64_t generationBefore) {
-        if (machine->RunGeneration() != generationBefore) runState = RunState::Running;
+        if (machine->RunGeneration() == generationBefore) return;
+        runState = RunState::Running;
+        exited = false;
     }
 
     void fire(const Event& e) {
@@ -264,13 +376,14 @@ class FuzzHost : public testing::SilentHost {
         case EventKind::RemapRaw: m.Command1_Click(e.argument); break;
         case EventKind::Exit:
             m.EndAllRuns();
+            exited = true;
             if (runState == RunState::Running) runState = RunState::Ended;
             break;
         case EventKind::Machine: {
             MachineKind kind = KindOf(e.argument);
-            if ((e.argument & 4) != 0) {
+            if ((e.argument >> fuzz::QuirkFlipBit & 1) != 0) {
                 for (std::size_t q = 0; q < std::size(QuirkFields); ++q) {
-                    if ((e.argument >> (3 + q) & 1) == 0) continue;
+                    if ((e.argument >> (fuzz::FirstQuirkBit + q) & 1) == 0) continue;
                     const QuirkField& field = QuirkFields[q];
                     const bool flipped = !(kind.quirks.*field.member);
                     const std::string name(field.name);
@@ -322,6 +435,8 @@ class FuzzHost : public testing::SilentHost {
             FUZZ_CHECK(m.State.Memory == before, "a refused load changed memory");
             FUZZ_CHECK(m.RunGeneration() == generation, "a refused load reset the machine");
             FUZZ_CHECK(lastLoadError.find(path) != std::string::npos, lastLoadError);
+        } else {
+            checkReset();
         }
         noteNewRun(generation);
     }
@@ -414,20 +529,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host.runState = RunState::Running;
     if ((flags & 2) == 0) s.ProgramCounter = pc;
 
-    // The desktop's event loop: start a run when one is asked for, otherwise
-    // serve the next scripted event.
+    // The desktop's event loop: a standard machine runs a frame a turn, to the
+    // budget; otherwise start a run when one is asked for, or serve the next
+    // scripted event.
     while (!host.stopped) {
+        if (IsStandard(machine)) {
+            host.frame();
+            continue;
+        }
         if (host.runRequested) {
             host.runRequested = false;
             machine.RunDriver();
             FUZZ_CHECK(!machine.RunActive());
-            // A run ends only at a reported fault, at Exit or at the budget.
-            FUZZ_CHECK(host.runState != RunState::Running,
+            // A run of Kestrel's machine ends only at a reported fault, at
+            // Exit, at the budget, or when a standard machine was chosen.
+            FUZZ_CHECK(IsStandard(machine) || host.runState != RunState::Running,
                        "the run ended without a reported fault");
             continue;
         }
         if (!host.eventsLeft()) break;
         host.serve();
     }
+    host.checkPicture();
     return 0;
 }

@@ -130,7 +130,7 @@ void WriteHandMade(const std::filesystem::path& dir) {
     // The standard machines: wrapping stores, fetches and jumps, a sprite at
     // the corner, the 16-entry stack, and machine switches with a copy too
     // long for them, quirks flipped.
-    for (std::uint8_t machine : {1, 2}) {
+    for (std::uint8_t machine : {1, 2, 3, 4, 5}) {
         Write(dir, SeedFromRom(WordsToBytes({0xAFFE, 0xFF55, 0xFF65, 0xF033, 0x603E, 0x611F, 0xD01F,
                                              0x60FF, 0xBFFF}),
                                {}, {}, Start{0, 512, 0, 0, machine}));
@@ -140,11 +140,23 @@ void WriteHandMade(const std::filesystem::path& dir) {
     Write(dir, SeedFromRom(WordsToBytes({0x6005, 0xF018, 0xF015, 0x8126, 0x8F14, 0x1200}),
                            {{300, EventKind::Machine, 1},
                             {300, EventKind::OpenRom, 0},
-                            {300, EventKind::Machine, 2 | 4 | 0x3F8},
+                            {300, EventKind::Machine, 2 | 8 | 0x7F0},
                             {300, EventKind::Pause, 0},
                             {300, EventKind::Machine, 0},
-                            {300, EventKind::Machine, 3}},
+                            {300, EventKind::Machine, 3},
+                            {300, EventKind::Machine, 5 | 8 | 0x7F0},
+                            {300, EventKind::Machine, 4}},
                            Bytes(3585, 0x12)));
+    // SUPER-CHIP and XO-CHIP: both modes, big sprites at the corner, every
+    // scroll, the big font, flag registers, 00FD; on XO-CHIP planes, ranges,
+    // the long load and the pattern, with I near the top of 64 KB.
+    const Bytes extended =
+        WordsToBytes({0x00FF, 0x603C, 0x611C, 0xA300, 0xD010, 0x00C5, 0x00FB, 0x00FC, 0x00D3,
+                      0x6209, 0xF230, 0xD015, 0xFF75, 0xFF85, 0x00FE, 0xD010, 0x00C1, 0x00FB,
+                      0xF301, 0xF000, 0xFFF8, 0x5F02, 0x5F03, 0xF002, 0x62FF, 0xF23A, 0x6305,
+                      0xF318, 0xD01F, 0x3000, 0xF000, 0x1234, 0x00E0, 0xF00A, 0x00FD});
+    for (std::uint8_t machine : {3, 4, 5})
+        Write(dir, SeedFromRom(extended, Lively(), {}, Start{0, 512, 0, 0x3F, machine}));
 }
 
 } // namespace

@@ -24,11 +24,14 @@ void StandardInterpreter::setMode(bool hires) {
 // of 128 x 64 in both modes. Directions: down, up, right, left.
 void StandardInterpreter::scroll(int direction, int amount) {
     const int pixels = kind_.calculator.scrollInHiresPixels ? amount : amount * screen_.scale();
+    // A one-plane machine's second plane is always dark: moving it too lets
+    // whole rows move at once.
+    const std::uint8_t planes = kind_.planes == 1 ? EveryPlane : planes_;
     switch (direction) {
-    case 0: screen_.scrollDown(pixels, planes_); break;
-    case 1: screen_.scrollUp(pixels, planes_); break;
-    case 2: screen_.scrollRight(pixels, planes_); break;
-    default: screen_.scrollLeft(pixels, planes_); break;
+    case 0: screen_.scrollDown(pixels, planes); break;
+    case 1: screen_.scrollUp(pixels, planes); break;
+    case 2: screen_.scrollRight(pixels, planes); break;
+    default: screen_.scrollLeft(pixels, planes); break;
     }
     pictureChanged_ = true;
 }

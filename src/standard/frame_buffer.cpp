@@ -52,6 +52,14 @@ void FrameBuffer::scrollUp(int n, std::uint8_t planes) {
 
 void FrameBuffer::scrollLeft(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Width);
+    if ((planes & AllPlanes) == AllPlanes) {
+        for (int y = 0; y < Height; ++y) {
+            std::uint8_t* row = &pixels_[y * Width];
+            std::memmove(row, row + n, static_cast<std::size_t>(Width - n));
+            std::memset(row + Width - n, 0, static_cast<std::size_t>(n));
+        }
+        return;
+    }
     for (int y = 0; y < Height; ++y) {
         std::uint8_t* row = &pixels_[y * Width];
         for (int x = 0; x < Width; ++x)
@@ -61,6 +69,14 @@ void FrameBuffer::scrollLeft(int n, std::uint8_t planes) {
 
 void FrameBuffer::scrollRight(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Width);
+    if ((planes & AllPlanes) == AllPlanes) {
+        for (int y = 0; y < Height; ++y) {
+            std::uint8_t* row = &pixels_[y * Width];
+            std::memmove(row + n, row, static_cast<std::size_t>(Width - n));
+            std::memset(row, 0, static_cast<std::size_t>(n));
+        }
+        return;
+    }
     for (int y = 0; y < Height; ++y) {
         std::uint8_t* row = &pixels_[y * Width];
         for (int x = Width - 1; x >= 0; --x)

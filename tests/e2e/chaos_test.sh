@@ -73,8 +73,10 @@ cp "$roms/keypad.ch8" "$files/a rom with  spaces.ch8"
 cp "$roms/demo.ch8" "$files/ünïcødé ROM ✓.ch8"
 : >"$files/empty.ch8"
 head -c 7682 /dev/zero >"$files/one byte too long.ch8"
-# Too long for a standard machine (3584 bytes at most), not for Kestrel's.
+# Too long for CHIP-8 and SUPER-CHIP (3584 bytes at most), not for Kestrel's
+# or XO-CHIP; and one byte too long for XO-CHIP (65,024).
 head -c 4000 /dev/zero >"$files/too long for chip-8.ch8"
+head -c 65025 /dev/zero >"$files/too long for xo-chip.ch8"
 mkfifo "$files/pipe.ch8"
 # A call to itself fills the call stack, which stops the run whatever
 # depth the run before left (Reset keeps it).
@@ -108,13 +110,14 @@ keys=(KP_0 KP_1 KP_5 KP_9 KP_Enter KP_Add KP_Subtract KP_Multiply KP_Divide KP_D
     adiaeresis eacute ssharp odiaeresis ccedilla XF86AudioPlay XF86AudioMute XF86AudioRaiseVolume
     Shift_L Control_L Alt_L Super_L Shift_R ctrl+a shift+KP_5 alt+x ctrl+shift+z super+d shift+adiaeresis)
 
-rom_kinds=(demo keypad machines spaces unicode random missing folder empty long chip8long pipe)
+rom_kinds=(demo keypad machines spaces unicode random missing folder empty long chip8long xolong pipe)
 path_of() {
     case $1 in
     demo) echo "$files/demo.ch8" ;;
     keypad) echo "$files/keypad.ch8" ;;
     machines) echo "$files/machines.ch8" ;;
     chip8long) echo "$files/too long for chip-8.ch8" ;;
+    xolong) echo "$files/too long for xo-chip.ch8" ;;
     spaces) echo "$files/a rom with  spaces.ch8" ;;
     unicode) echo "$files/ünïcødé ROM ✓.ch8" ;;
     random) echo "$files/random.ch8" ;;
@@ -239,10 +242,10 @@ ev_pause() {
         log "  a warning box came up: pause state unknown"
     fi
 }
-machine_names=(Kestrel "COSMAC VIP" modern)
+machine_names=(Kestrel "COSMAC VIP" modern "SUPER-CHIP 1.1" "SUPER-CHIP modern" XO-CHIP)
 machine=1 # the item of CPU > Machine chosen last
 ev_machine() {
-    rnd 3
+    rnd ${#machine_names[@]}
     local item=$((r + 1)) status
     log "machine ${machine_names[$r]}"
     for _ in 1 2 3; do
@@ -307,7 +310,7 @@ ev_hold() {
 }
 # CPU > Speed; disabled on Kestrel's machine, where it must not open.
 ev_speed() {
-    rnd 6
+    rnd 7
     local item=$((r + 1)) status
     if [ "$machine" = 1 ]; then
         log "speed $item, on Kestrel's machine"
@@ -318,7 +321,7 @@ ev_speed() {
         tidy speed
         return 0
     fi
-    log "speed $item (1 the machine's own, 2..6: 7 15 30 100 1000 a frame)"
+    log "speed $item (1 the machine's own, 2..7: 7 15 30 100 1000 10000 a frame)"
     for _ in 1 2 3; do
         tidy speed
         choose_speed "$item"

@@ -281,7 +281,7 @@ open_menu() {
 }
 
 # Items in each menu: File has two, CPU four (Reset, Pause, Machine, Speed),
-# CPU > Machine seven and CPU > Speed six.
+# CPU > Machine seven and CPU > Speed seven.
 menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 4; else echo 2; fi; }
 
 # click_item ITEM COUNT: clicks item ITEM of the COUNT-item popup at popup_x,

@@ -19,6 +19,10 @@ class MachineDoor {
     static ScreenSurface& Surface(Machine& machine) { return machine.surface_; }
     // The key tests read which of the standard machines' sixteen keys are down.
     static const Chip8Keypad& Keypad(const Machine& machine) { return machine.keypad_; }
+    // The fuzzer checks a standard machine's status and screen after each frame.
+    static const StandardInterpreter& Standard(const Machine& machine) { return machine.standard_; }
+    // The benchmarks time single instructions of a standard machine.
+    static void StandardStep(Machine& machine) { machine.standard_.step(); }
 };
 
 } // namespace kestrel::testing
