@@ -135,20 +135,17 @@ inline constexpr MachineKind SuperChipModernMachine{
     .hasHires = true,
     .flagRegisters = 8,
     .bigFont = SuperChipBigFont};
-inline constexpr MachineKind SuperChip11Machine{
-    .rules = Rules::Chip8,
-    .quirks = {.shift = true, .memoryLeaveIUnchanged = true, .jump = true},
-    .rate = 30,
-    .memorySize = 4096,
-    .romLimit = 3584,
-    .fontBase = 0x050,
-    .stackSlots = 16,
-    .name = "SUPER-CHIP 1.1",
-    .instructions = InstructionSet::SuperChip,
-    .hasHires = true,
-    .flagRegisters = 8,
-    .bigFont = SuperChipBigFont,
-    .calculator = {true, true, true, true, true}};
+// The same with the calculator's screen.
+inline constexpr MachineKind SuperChip11Machine = [] {
+    MachineKind kind = SuperChipModernMachine;
+    kind.name = "SUPER-CHIP 1.1";
+    kind.calculator = {.modeSwitchKeepsPicture = true,
+                       .scrollInHiresPixels = true,
+                       .loresBigSpriteIsNarrow = true,
+                       .hiresFlagCountsRows = true,
+                       .loresDisplayWait = true};
+    return kind;
+}();
 // The database's xochip quirks: sprites wrap, the rest as on CHIP-8 (modern).
 inline constexpr MachineKind XoChipMachine{.rules = Rules::Chip8,
                                            .quirks = {.wrap = true},
