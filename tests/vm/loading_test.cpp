@@ -157,7 +157,8 @@ TEST_F(Loading, ARomReadForOneMachineIsOpenedOnAnotherOnlyIfItFits) {
     const auto before = s.Memory;
     EXPECT_FALSE(r.machine.OpenRomOn(large.path(), std::move(*read), ModernChip8Machine));
     ASSERT_EQ(r.host.loadErrors.size(), 1u);
-    EXPECT_NE(r.host.loadErrors[0].find("it is 3585 bytes long, and a ROM for CHIP-8 (modern) may be at most 3584"),
+    EXPECT_NE(r.host.loadErrors[0].find(
+                  "it is 3585 bytes long, and a ROM for CHIP-8 (modern) may be at most 3584"),
               std::string::npos)
         << r.host.loadErrors[0];
     EXPECT_EQ(s.Memory, before);
