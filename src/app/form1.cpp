@@ -209,14 +209,6 @@ void Form1::chooseMachine(const MachineKind& kind) {
     }
 }
 
-void Form1::yield() {
-    QCoreApplication::processEvents();
-}
-
-void Form1::idleYield() {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
 void Form1::setStatusText(const std::string& text) {
     label_->setText(QString::fromStdString(text));
 }

@@ -8,6 +8,7 @@
 #include "vm/host.h"
 #include "vm/machine.h"
 
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -60,8 +61,8 @@ class Form1 : public QMainWindow, public Host {
     void chooseFromRomDatabase();
 
     // Host.
-    void yield() override;
-    void idleYield() override;
+    void yield() override { QCoreApplication::processEvents(); }
+    void idleYield() override { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
     void tone(int hz, int ms) override { tonePlayer_.play(hz, ms); }
     void stopTone() override { tonePlayer_.stop(); }
     void playPattern(const SoundPattern& pattern, double samplesPerSecond) override {

@@ -535,5 +535,15 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
     }
 }
 
+// A ROM's colours replace Kestrel's in order; those it leaves out stay.
+TEST(RomDatabase, AChoicesColoursBecomeTheMachinesPalette) {
+    RomChoice choice{RomStatus::Known, RunPlatform::XoChip};
+    EXPECT_FALSE(RomMachineFor(choice).palette.has_value());
+    choice.palette = {0x112233, 0x445566};
+    const auto palette = RomMachineFor(choice).palette;
+    ASSERT_TRUE(palette.has_value());
+    EXPECT_EQ(*palette, (StandardInterpreter::Palette{0x112233, 0x445566, 0xFF00FF, 0xFFFFFF}));
+}
+
 } // namespace
 } // namespace kestrel::romdb
