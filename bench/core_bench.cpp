@@ -198,6 +198,24 @@ struct Reference {
     }
 }
 
+// What differs between the machine and the reference after the same number
+// of instructions, comparing memory over [from, to); empty when nothing does.
+std::string differenceFrom(const Machine& machine, const Reference& ref, std::size_t from,
+                           std::size_t to) {
+    const auto& s = machine.State;
+    if (s.V != ref.v) return "registers differ";
+    if (s.IndexReg != ref.i) return "I differs";
+    if (s.ProgramCounter != ref.pc) return "program counter differs";
+    if (s.StackPointer != ref.sp) return "stack depth differs";
+    if (!std::equal(ref.memory.begin() + static_cast<std::ptrdiff_t>(from),
+                    ref.memory.begin() + static_cast<std::ptrdiff_t>(to),
+                    s.Memory.begin() + static_cast<std::ptrdiff_t>(from)))
+        return "memory differs";
+    return machine.LastFault();
+}
+
+constexpr int AgreementSteps = 100000;
+
 // The reference must run the very program the core runs: after the same
 // number of instructions both machines are compared.
 bool referenceAgrees(std::string& why) {
@@ -206,27 +224,60 @@ bool referenceAgrees(std::string& why) {
     PlaceWords(machine.State.Memory, MixedProgram);
     Reference ref;
     PlaceWords(ref.memory, MixedProgram);
-    constexpr int Steps = 100000;
     insideRun(host, machine, [&] {
-        for (int k = 0; k < Steps; ++k)
+        for (int k = 0; k < AgreementSteps; ++k)
             MachineDoor::Interpret(machine);
     });
-    for (int k = 0; k < Steps; ++k)
+    for (int k = 0; k < AgreementSteps; ++k)
         referenceStep(ref);
-    const auto& s = machine.State;
-    if (s.V != ref.v)
-        why = "registers differ";
-    else if (s.IndexReg != ref.i)
-        why = "I differs";
-    else if (s.ProgramCounter != ref.pc)
-        why = "program counter differs";
-    else if (s.StackPointer != ref.sp)
-        why = "stack depth differs";
-    else if (!std::equal(ref.memory.begin(), ref.memory.begin() + FontBase, s.Memory.begin()))
-        why = "memory differs";
-    else if (!machine.LastFault().empty())
-        why = machine.LastFault();
+    why = differenceFrom(machine, ref, 0, FontBase);
     return why.empty();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Instructions a timed block runs, on the machine and on the reference alike.
+constexpr int ReferenceBlock = 20000;
+
+// Times `machineBlock` (ReferenceBlock instructions) against as many
+// reference steps, in alternating order so that both see the same load on
+// the machine; the medians over the blocks are reported as `name`_ns,
+// reference_ns, `name`_M_per_s and their ratio.
+template <typename MachineBlock>
+void alternateWithReference(benchmark::State& state, Reference& ref, const std::string& name,
+                            MachineBlock&& machineBlock) {
+    const auto timed = [](auto&& block) {
+        const auto t0 = std::chrono::steady_clock::now();
+        block();
+        return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0)
+                   .count() /
+               ReferenceBlock;
+    };
+    const auto referenceBlock = [&ref] {
+        for (int k = 0; k < ReferenceBlock; ++k)
+            referenceStep(ref);
+    };
+    std::vector<double> machineNs;
+    std::vector<double> refNs;
+    std::vector<double> ratios;
+    bool machineFirst = true;
+    for (auto _ : state) {
+        const double first = machineFirst ? timed(machineBlock) : timed(referenceBlock);
+        const double second = machineFirst ? timed(referenceBlock) : timed(machineBlock);
+        machineNs.push_back(machineFirst ? first : second);
+        refNs.push_back(machineFirst ? second : first);
+        ratios.push_back(machineNs.back() / refNs.back());
+        machineFirst = !machineFirst;
+    }
+    benchmark::DoNotOptimize(ref);
+    state.counters[name + "_ns"] = median(machineNs);
+    state.counters["reference_ns"] = median(refNs);
+    state.counters[name + "_M_per_s"] = 1000.0 / median(machineNs);
+    state.counters["ratio"] = median(ratios);
+    state.SetItemsProcessed(state.iterations() * 2 * ReferenceBlock);
 }
 
 // ---------------------------------------------------------------------------
@@ -275,48 +326,12 @@ void BM_CoreAgainstReference(benchmark::State& state) {
     PlaceWords(machine.State.Memory, MixedProgram);
     Reference ref;
     PlaceWords(ref.memory, MixedProgram);
-    constexpr int Block = 20000;
-    std::vector<double> coreNs;
-    std::vector<double> refNs;
-    std::vector<double> ratios;
     insideRun(host, machine, [&] {
-        bool coreFirst = true;
-        for (auto _ : state) {
-            const auto t0 = std::chrono::steady_clock::now();
-            for (int k = 0; k < Block; ++k) {
-                if (coreFirst)
-                    MachineDoor::Interpret(machine);
-                else
-                    referenceStep(ref);
-            }
-            const auto t1 = std::chrono::steady_clock::now();
-            for (int k = 0; k < Block; ++k) {
-                if (coreFirst)
-                    referenceStep(ref);
-                else
-                    MachineDoor::Interpret(machine);
-            }
-            const auto t2 = std::chrono::steady_clock::now();
-            const double first = std::chrono::duration<double, std::nano>(t1 - t0).count() / Block;
-            const double second = std::chrono::duration<double, std::nano>(t2 - t1).count() / Block;
-            const double core = coreFirst ? first : second;
-            const double reference = coreFirst ? second : first;
-            coreNs.push_back(core);
-            refNs.push_back(reference);
-            ratios.push_back(core / reference);
-            coreFirst = !coreFirst;
-        }
+        alternateWithReference(state, ref, "core", [&] {
+            for (int k = 0; k < ReferenceBlock; ++k)
+                MachineDoor::Interpret(machine);
+        });
     });
-    benchmark::DoNotOptimize(ref);
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0.0 : v[v.size() / 2];
-    };
-    state.counters["core_ns"] = median(coreNs);
-    state.counters["reference_ns"] = median(refNs);
-    state.counters["core_M_per_s"] = 1000.0 / median(coreNs);
-    state.counters["ratio"] = median(ratios);
-    state.SetItemsProcessed(state.iterations() * 2 * Block);
 }
 BENCHMARK(BM_CoreAgainstReference)->Unit(benchmark::kMicrosecond);
 
@@ -340,82 +355,30 @@ Reference modernReference() {
 }
 
 bool standardAgrees(std::string& why) {
-    constexpr int Steps = 100000;
     SilentHost host;
     Machine machine(host);
-    openStandard(machine, Steps);
+    openStandard(machine, AgreementSteps);
     machine.StartFrame();
     Reference ref = modernReference();
-    for (int k = 0; k < Steps; ++k)
+    for (int k = 0; k < AgreementSteps; ++k)
         referenceStep(ref);
-    const auto& s = machine.State;
-    if (s.V != ref.v)
-        why = "registers differ";
-    else if (s.IndexReg != ref.i)
-        why = "I differs";
-    else if (s.ProgramCounter != ref.pc)
-        why = "program counter differs";
-    else if (s.StackPointer != ref.sp)
-        why = "stack depth differs";
-    else if (!std::equal(ref.memory.begin() + ProgramStart, ref.memory.end(),
-                         s.Memory.begin() + ProgramStart))
-        why = "memory differs";
-    else if (!machine.LastFault().empty())
-        why = machine.LastFault();
+    why = differenceFrom(machine, ref, ProgramStart, ref.memory.size());
     return why.empty();
 }
 
-// Alternating blocks of a frame of Block instructions and as many reference
-// steps; the median over the blocks is reported, as for Kestrel's machine.
+// A frame of ReferenceBlock instructions against as many reference steps.
 void BM_StandardAgainstReference(benchmark::State& state) {
     std::string why;
     if (!standardAgrees(why)) {
         state.SkipWithError(("the reference does not run the standard program: " + why).c_str());
         return;
     }
-    constexpr int Block = 20000;
     SilentHost host;
     Machine machine(host);
-    openStandard(machine, Block);
+    openStandard(machine, ReferenceBlock);
     Reference ref = modernReference();
-    std::vector<double> standardNs;
-    std::vector<double> refNs;
-    std::vector<double> ratios;
-    bool standardFirst = true;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        if (standardFirst)
-            machine.StartFrame();
-        else
-            for (int k = 0; k < Block; ++k)
-                referenceStep(ref);
-        const auto t1 = std::chrono::steady_clock::now();
-        if (standardFirst)
-            for (int k = 0; k < Block; ++k)
-                referenceStep(ref);
-        else
-            machine.StartFrame();
-        const auto t2 = std::chrono::steady_clock::now();
-        const double first = std::chrono::duration<double, std::nano>(t1 - t0).count() / Block;
-        const double second = std::chrono::duration<double, std::nano>(t2 - t1).count() / Block;
-        const double standard = standardFirst ? first : second;
-        const double reference = standardFirst ? second : first;
-        standardNs.push_back(standard);
-        refNs.push_back(reference);
-        ratios.push_back(standard / reference);
-        standardFirst = !standardFirst;
-    }
-    benchmark::DoNotOptimize(ref);
+    alternateWithReference(state, ref, "standard", [&] { machine.StartFrame(); });
     if (!machine.LastFault().empty()) state.SkipWithError(machine.LastFault().c_str());
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0.0 : v[v.size() / 2];
-    };
-    state.counters["standard_ns"] = median(standardNs);
-    state.counters["reference_ns"] = median(refNs);
-    state.counters["standard_M_per_s"] = 1000.0 / median(standardNs);
-    state.counters["ratio"] = median(ratios);
-    state.SetItemsProcessed(state.iterations() * 2 * Block);
 }
 BENCHMARK(BM_StandardAgainstReference)->Unit(benchmark::kMicrosecond);
 
@@ -470,10 +433,6 @@ void BM_ScrollAgainstSprite(benchmark::State& state) {
         worstRatios.push_back(worst);
     }
     if (!MachineDoor::Standard(machine).Screen().hires()) state.SkipWithError("not in 128 x 64");
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0.0 : v[v.size() / 2];
-    };
     state.counters["sprite_ns"] = median(spriteNs);
     state.counters["down1_ns"] = median(scrollNs[0]);
     state.counters["right4_ns"] = median(scrollNs[1]);
