@@ -1,4 +1,5 @@
 #include "support/golden_screen.h"
+#include "support/grown_cases.h"
 #include "support/machine_door.h"
 #include "support/rom_runner.h"
 
@@ -95,15 +96,10 @@ TEST(Machines, SpriteStartWrapClipAndFlag) {
 
 // The screen rules SUPER-CHIP and XO-CHIP add, and where SUPER-CHIP 1.1 did
 // as the calculator did. Each program leaves its answer in VA, mostly the
-// flag of a last sprite, drawn at (V0, V1), that shows whether a pixel is lit. Sprite rows at
-// 0x300: 80, FF, FF; at 0x310, 32 bytes of FF for DXY0. CHIP-8 (modern)
-// passes over the words it does not know.
+// flag of a last sprite, drawn at (V0, V1), that shows whether a pixel is lit.
+// CHIP-8 (modern) passes over the words it does not know.
 TEST(GrownMachines, ScreenModesScrollsBigSpritesFlagsAndPlanes) {
-    const struct {
-        const char* name;
-        std::vector<std::uint16_t> program;
-        int va[std::size(GrownMachines)];
-    } cases[] = {
+    const GrownCase cases[] = {
         {"00FF then 00FE keeps the picture",
          {0xA300, 0x6000, 0xD011, 0x00FF, 0x00FE, 0xD011, 0x8AF0},
          {1, 1, 0, 0}},
@@ -147,15 +143,7 @@ TEST(GrownMachines, ScreenModesScrollsBigSpritesFlagsAndPlanes) {
          {0xF301, 0xA300, 0x6000, 0xD011, 0xF101, 0x00FE, 0xF201, 0xD011, 0x8AF0},
          {1, 1, 0, 0}},
     };
-    for (const auto& c : cases) {
-        for (std::size_t m = 0; m < std::size(GrownMachines); ++m) {
-            RomRunner r(GrownMachines[m].kind);
-            r.load({0x80FF, 0xFF00}, 0x300);
-            r.load(std::vector<std::uint16_t>(16, 0xFFFF), 0x310);
-            r.execute(c.program);
-            EXPECT_EQ(r.state().V[10], c.va[m]) << c.name << " on " << GrownMachines[m].name;
-        }
-    }
+    ExpectVaOnGrownMachines(cases);
 }
 
 TEST_F(Sprites, OneBitPaintsItsFourByFourBlockThenErasesItWithACollision) {

@@ -96,15 +96,6 @@ inline const NamedMachine Machines[] = {
     {"modern", ModernChip8Machine},
 };
 
-// The machines that SUPER-CHIP and XO-CHIP grew from CHIP-8 (modern), for
-// tables of the rules they add.
-inline const NamedMachine GrownMachines[] = {
-    {"modern", ModernChip8Machine},
-    {"SUPER-CHIP 1.1", SuperChip11Machine},
-    {"SUPER-CHIP (modern)", SuperChipModernMachine},
-    {"XO-CHIP", XoChipMachine},
-};
-
 // A case of a rule the machines differ on: a program, and the value it
 // leaves on each of Machines, in their order.
 struct RuleCase {

@@ -1,3 +1,4 @@
+#include "support/grown_cases.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -218,11 +219,7 @@ TEST_F(BeyondMemory, BlockLoadReadsUpTo8192ThenStops) {
 // program leaves its answer in VA. CHIP-8 (modern) passes over the words it
 // does not know, and skips two bytes where XO-CHIP skips F000 NNNN's four.
 TEST(GrownMachines, BigFontFlagRegistersLongLoadsAndRanges) {
-    const struct {
-        const char* name;
-        std::vector<std::uint16_t> program;
-        int va[std::size(GrownMachines)];
-    } cases[] = {
+    const GrownCase cases[] = {
         {"FX30 digit 0's first row",
          {0xA300, 0x6000, 0xF030, 0xF065, 0x8A00},
          {0x80, 0x3C, 0x3C, 0xFF}},
@@ -242,16 +239,7 @@ TEST(GrownMachines, BigFontFlagRegistersLongLoadsAndRanges) {
          {0xA301, 0x5123, 0x8A24, 0xF065, 0x8A04},
          {0xFF, 0xFF, 0xFF, 0xFE}},
     };
-    for (const auto& c : cases) {
-        for (std::size_t m = 0; m < std::size(GrownMachines); ++m) {
-            RomRunner r(GrownMachines[m].kind);
-            r.load({0x80FF, 0xFF00}, 0x300);
-            // Past CHIP-8's memory: the XO-CHIP ROM reaches 0x1000.
-            if (GrownMachines[m].kind.romLimit > 0x1000) r.load({0x5A00}, 0x1000);
-            r.execute(c.program);
-            EXPECT_EQ(r.state().V[10], c.va[m] & 0xFF) << c.name << " on " << GrownMachines[m].name;
-        }
-    }
+    ExpectVaOnGrownMachines(cases);
 }
 
 } // namespace
