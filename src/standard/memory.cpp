@@ -1,6 +1,7 @@
 #include "standard/standard_interpreter.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace kestrel {
 
@@ -18,47 +19,48 @@ void StandardInterpreter::storeBcd() {
 void StandardInterpreter::storeRegisters() {
     for (std::uint64_t k = 0; k <= x_; ++k)
         memoryAt(State.IndexReg + k) = State.V[k];
-    if (!kind_.quirks.memoryLeaveIUnchanged)
-        State.IndexReg += kind_.quirks.memoryIncrementByX ? x_ : x_ + 1u;
+    advanceIndexPastRegisters();
 }
 
 void StandardInterpreter::loadRegisters() {
     for (std::uint64_t k = 0; k <= x_; ++k)
         State.V[k] = memoryAt(State.IndexReg + k);
+    advanceIndexPastRegisters();
+}
+
+void StandardInterpreter::advanceIndexPastRegisters() {
     if (!kind_.quirks.memoryLeaveIUnchanged)
         State.IndexReg += kind_.quirks.memoryIncrementByX ? x_ : x_ + 1u;
 }
 
 // 5XY2 and 5XY3: VX to VY in the order written, so X above Y goes downwards;
-// I stays.
+// I stays. Register k of the range is V(X + step k), at I + k.
 void StandardInterpreter::storeRange() {
-    const int step = x_ <= y_ ? 1 : -1;
-    const int count = (x_ <= y_ ? y_ - x_ : x_ - y_) + 1;
-    for (int k = 0; k < count; ++k)
-        memoryAt(State.IndexReg + static_cast<std::uint64_t>(k)) =
-            State.V[static_cast<std::size_t>(x_ + step * k)];
+    for (int k = 0; k <= std::abs(y_ - x_); ++k)
+        memoryAt(State.IndexReg + static_cast<std::uint64_t>(k)) = State.V[rangeRegister(k)];
 }
 
 void StandardInterpreter::loadRange() {
-    const int step = x_ <= y_ ? 1 : -1;
-    const int count = (x_ <= y_ ? y_ - x_ : x_ - y_) + 1;
-    for (int k = 0; k < count; ++k)
-        State.V[static_cast<std::size_t>(x_ + step * k)] =
-            memoryAt(State.IndexReg + static_cast<std::uint64_t>(k));
+    for (int k = 0; k <= std::abs(y_ - x_); ++k)
+        State.V[rangeRegister(k)] = memoryAt(State.IndexReg + static_cast<std::uint64_t>(k));
+}
+
+std::size_t StandardInterpreter::rangeRegister(int k) const {
+    return static_cast<std::size_t>(x_ <= y_ ? x_ + k : x_ - k);
 }
 
 // FX75 and FX85 reach as many registers as the machine has flags: with X
 // past them, V0 to the last flag's register.
 void StandardInterpreter::saveFlags() {
-    const int last = std::min<int>(x_, kind_.flagRegisters - 1);
-    for (int k = 0; k <= last; ++k)
-        flagRegisters_[static_cast<std::size_t>(k)] = State.V[static_cast<std::size_t>(k)];
+    std::copy_n(State.V.begin(), flagCount(), flagRegisters_.begin());
 }
 
 void StandardInterpreter::loadFlags() {
-    const int last = std::min<int>(x_, kind_.flagRegisters - 1);
-    for (int k = 0; k <= last; ++k)
-        State.V[static_cast<std::size_t>(k)] = flagRegisters_[static_cast<std::size_t>(k)];
+    std::copy_n(flagRegisters_.begin(), flagCount(), State.V.begin());
+}
+
+int StandardInterpreter::flagCount() const {
+    return std::min<int>(x_ + 1, kind_.flagRegisters);
 }
 
 // F000 NNNN: the address is the instruction's second word.

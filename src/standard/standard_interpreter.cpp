@@ -16,19 +16,12 @@ StandardInterpreter::StandardInterpreter(MachineState& state, const MachineKind&
 // program from the same state. The flag registers are the calculator's and
 // outlive it.
 void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
-    State.Memory.assign(kind_.memorySize, 0);
+    State.StartAfresh(kind_.memorySize, rom);
     addressMask_ = kind_.memorySize - 1; // every size is a power of two
     std::copy(std::begin(Chip8Font), std::end(Chip8Font), State.Memory.begin() + kind_.fontBase);
     std::copy(kind_.bigFont.begin(), kind_.bigFont.end(),
               State.Memory.begin() + kind_.fontBase + sizeof Chip8Font);
-    std::copy(rom.begin(), rom.end(), State.Memory.begin() + ProgramStart);
-    State.V.fill(0);
-    State.IndexReg = 0;
     State.ProgramCounter = ProgramStart;
-    State.StackPointer = 0;
-    State.CallStack.fill(0);
-    State.DelayTimer = 0;
-    State.SoundTimer = 0;
     screen_ = FrameBuffer{};
     planes_ = 1;
     pattern_.fill(0xF0); // the plain 500 Hz beep at the default pitch
@@ -61,7 +54,10 @@ std::string StandardInterpreter::TakeFault() {
     return std::exchange(fault_, std::string());
 }
 
+// Choosing a machine sets the default colours again: the picture is painted
+// only when they change.
 void StandardInterpreter::SetPalette(const Palette& palette) {
+    if (palette == palette_) return;
     palette_ = palette;
     paintPicture();
 }

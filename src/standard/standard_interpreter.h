@@ -97,10 +97,13 @@ class StandardInterpreter {
     void storeBcd();
     void storeRegisters();
     void loadRegisters();
+    void advanceIndexPastRegisters();
     void storeRange(); // 5XY2
     void loadRange();  // 5XY3
+    std::size_t rangeRegister(int k) const;
     void saveFlags();
     void loadFlags();
+    int flagCount() const;
     void loadLongIndex(); // F000 NNNN
 
     // standard/display.cpp

@@ -15,15 +15,8 @@ void Machine::SelectMachine(const MachineKind& kind) {
     // Kestrel's machine starts from memory of its own size, cleared, with the
     // ROM in it; its Reset leaves the rest as it finds it.
     if (!standard()) {
-        State.Memory.assign(MemorySize, 0);
-        State.V.fill(0);
-        State.IndexReg = 0;
-        State.StackPointer = 0;
-        State.CallStack.fill(0);
-        State.DelayTimer = 0;
-        State.SoundTimer = 0;
-        if (romCopy_.size() <= kind_.romLimit)
-            std::copy(romCopy_.begin(), romCopy_.end(), State.Memory.begin() + ProgramStart);
+        const bool fits = romCopy_.size() <= kind_.romLimit;
+        State.StartAfresh(MemorySize, fits ? std::span(romCopy_) : std::span<std::uint8_t>());
     }
     Reset_Click();
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace kestrel {
@@ -61,6 +63,19 @@ struct MachineState {
     std::uint8_t Nibble3 = 0;
     std::uint8_t Nibble4 = 0;
     int Scratch = 0;
+
+    // A machine chosen starts here: memory of `memorySize` bytes, cleared,
+    // with `rom` from 512; registers, stack and timers cleared.
+    void StartAfresh(std::size_t memorySize, std::span<const std::uint8_t> rom) {
+        Memory.assign(memorySize, 0);
+        std::copy(rom.begin(), rom.end(), Memory.begin() + ProgramStart);
+        V.fill(0);
+        IndexReg = 0;
+        StackPointer = 0;
+        CallStack.fill(0);
+        DelayTimer = 0;
+        SoundTimer = 0;
+    }
 };
 
 } // namespace kestrel
