@@ -16,8 +16,7 @@ void Machine::Reset_Click() {
     host_.stopTone();
     host_.setStatusText("");
     if (standard()) {
-        ++runGeneration_; // a run of Kestrel's machine still on the stack unwinds
-        runWanted_ = false;
+        EndAllRuns(); // a run of Kestrel's machine still on the stack unwinds
         return restartStandard();
     }
     surface_.ClearSurface(); // no yield here, unlike 00E0
