@@ -16,36 +16,40 @@ std::string instructionText(std::uint16_t opcode, std::uint32_t at) {
 // The machine stops; the message reaches the player once the frame is over.
 void StandardInterpreter::stop(const std::string& why) {
     status_ = Status::Faulted;
+    frameEnded_ = true;
     stopSound();
     fault_ = instructionText(opcode_, at_) + " " + why +
              " The run has stopped; choose Reset or Open ROM to start again.";
 }
 
-void StandardInterpreter::call(std::uint32_t address) {
+// Calls and returns take the address after the instruction and return the
+// one the run goes on from; a fault leaves it after the instruction.
+std::uint32_t StandardInterpreter::call(std::uint32_t next, std::uint32_t address) {
     if (State.StackPointer >= kind_.stackSlots) {
-        return stop("would make a call with the call stack full (depth " +
-                    std::to_string(State.StackPointer) + " of " + std::to_string(kind_.stackSlots) +
-                    ").");
+        stop("would make a call with the call stack full (depth " +
+             std::to_string(State.StackPointer) + " of " + std::to_string(kind_.stackSlots) + ").");
+        return next;
     }
     State.CallStack[static_cast<std::size_t>(State.StackPointer++)] =
-        static_cast<std::int16_t>(State.ProgramCounter);
-    State.ProgramCounter = address;
+        static_cast<std::int16_t>(next);
+    return address;
 }
 
-void StandardInterpreter::returnFromCall() {
+std::uint32_t StandardInterpreter::returnFromCall(std::uint32_t next) {
     if (State.StackPointer <= 0) {
-        return stop("would return with the call stack empty (depth " +
-                    std::to_string(State.StackPointer) + ").");
+        stop("would return with the call stack empty (depth " + std::to_string(State.StackPointer) +
+             ").");
+        return next;
     }
-    State.ProgramCounter = static_cast<std::uint16_t>(
-                               State.CallStack[static_cast<std::size_t>(--State.StackPointer)]) &
-                           addressMask_;
+    return static_cast<std::uint16_t>(
+               State.CallStack[static_cast<std::size_t>(--State.StackPointer)]) &
+           addressMask_;
 }
 
 // BNNN adds V0, or with the jump quirk VX, where X is the address's top digit.
-void StandardInterpreter::jumpWithOffset() {
-    const std::uint32_t offset = kind_.quirks.jump ? VX() : State.V[0];
-    State.ProgramCounter = ((opcode_ & 0xFFFu) + offset) & addressMask_;
+std::uint32_t StandardInterpreter::jumpWithOffset() const {
+    const std::uint32_t offset = kind_.quirks.jump ? State.V[x_] : State.V[0];
+    return ((opcode_ & 0xFFFu) + offset) & addressMask_;
 }
 
 } // namespace kestrel

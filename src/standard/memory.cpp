@@ -63,11 +63,11 @@ int StandardInterpreter::flagCount() const {
     return std::min<int>(x_ + 1, kind_.flagRegisters);
 }
 
-// F000 NNNN: the address is the instruction's second word.
-void StandardInterpreter::loadLongIndex() {
-    State.IndexReg = static_cast<std::uint64_t>(memoryAt(State.ProgramCounter) << 8 |
-                                                memoryAt(State.ProgramCounter + 1));
-    State.ProgramCounter = (State.ProgramCounter + 2) & addressMask_;
+// F000 NNNN: the address is the instruction's second word, at `next`; the
+// run goes on after it.
+std::uint32_t StandardInterpreter::loadLongIndex(std::uint32_t next) {
+    State.IndexReg = static_cast<std::uint64_t>(memoryAt(next) << 8 | memoryAt(next + 1));
+    return (next + 2) & addressMask_;
 }
 
 } // namespace kestrel

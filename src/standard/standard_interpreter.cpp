@@ -44,9 +44,7 @@ void StandardInterpreter::RunFrame(int instructions) {
     if (status_ == Status::WaitingForKey) finishKeyWait();
     if (status_ != Status::Running) return;
     keypad_.beginFrame();
-    frameEnded_ = false;
-    for (int i = 0; i < instructions && !frameEnded_ && status_ == Status::Running; ++i)
-        step();
+    runInstructions(instructions);
     if (pictureChanged_) paintPicture();
 }
 

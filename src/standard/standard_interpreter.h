@@ -75,8 +75,10 @@ class StandardInterpreter {
     friend class testing::MachineDoor;
 
     // standard/decode.cpp
+    void runInstructions(int count);
     void step();
-    void skip(); // over the next instruction, however long it is
+    [[gnu::always_inline]] inline std::uint32_t execute(std::uint32_t pc);
+    std::uint32_t after(std::uint32_t at); // the address past the instruction at `at`
     std::uint8_t& memoryAt(std::uint64_t address) { return State.Memory[address & addressMask_]; }
     std::uint8_t& VX() { return State.V[x_]; }
     std::uint8_t& VY() { return State.V[y_]; }
@@ -84,9 +86,9 @@ class StandardInterpreter {
     bool has(InstructionSet set) const { return kind_.instructions >= set; }
 
     // standard/flow.cpp
-    void call(std::uint32_t address);
-    void returnFromCall();
-    void jumpWithOffset();
+    std::uint32_t call(std::uint32_t next, std::uint32_t address);
+    std::uint32_t returnFromCall(std::uint32_t next);
+    std::uint32_t jumpWithOffset() const;
     void stop(const std::string& why);
 
     // standard/arithmetic.cpp
@@ -104,7 +106,7 @@ class StandardInterpreter {
     void saveFlags();
     void loadFlags();
     int flagCount() const;
-    void loadLongIndex(); // F000 NNNN
+    std::uint32_t loadLongIndex(std::uint32_t next); // F000 NNNN
 
     // standard/display.cpp
     void clearScreen();
@@ -141,7 +143,7 @@ class StandardInterpreter {
     std::uint16_t opcode_ = 0;
     std::uint8_t x_ = 0;
     std::uint8_t y_ = 0;
-    bool frameEnded_ = false; // a display wait ended the frame early
+    bool frameEnded_ = false; // the frame ended early: a wait, 00FD or a fault
     std::uint8_t waitRegister_ = 0;
     std::string fault_;
 
