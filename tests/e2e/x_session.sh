@@ -177,7 +177,13 @@ await_screen() {
         ((${EPOCHREALTIME/./} - start < Patience * 1000000)) || break
         sleep 0.2
     done
-    fail "$1: the picture is not $(basename "$2" .screen)'s golden screen after $(((${EPOCHREALTIME/./} - start) / 1000)) ms (see $shots/$1.diff)"
+    # Another golden screen it matches tells a wrong machine or step apart
+    # from a wrong picture.
+    local other seen=""
+    for other in "$(dirname "$2")"/*.screen; do
+        cmp -s "$other" "$shots/$1.screen" && seen="; it is $(basename "$other" .screen)'s"
+    done
+    fail "$1: the picture is not $(basename "$2" .screen)'s golden screen after $(((${EPOCHREALTIME/./} - start) / 1000)) ms$seen (see $shots/$1.diff)"
 }
 
 # await_bits NAME BITS WHAT: takes screenshot NAME until its picture, as
@@ -258,8 +264,22 @@ newest_named() {
 }
 none_named() { [ -z "$(windows_named "$1")" ]; }
 
+# laid_out POPUP: whether POPUP has its final place and size, read twice
+# 0.1 s apart; sets popup_x, popup_y, popup_h. A popup just mapped may still
+# be laid out, and a click placed by its first size can miss every item.
+laid_out() {
+    local before
+    eval "$(timeout 5 xdotool getwindowgeometry --shell "$1")" || return 1
+    before="$X $Y $WIDTH $HEIGHT"
+    sleep 0.1
+    eval "$(timeout 5 xdotool getwindowgeometry --shell "$1")" || return 1
+    popup_x=$X popup_y=$Y popup_h=$HEIGHT
+    [ "$HEIGHT" -gt 10 ] && [ "$before" = "$X $Y $WIDTH $HEIGHT" ]
+}
+
 # open_menu OFFSET: clicks the menu bar at OFFSET and waits until its popup
-# is mapped; sets popup_x, popup_y, popup_h. Retries a click that was lost.
+# is mapped and laid out; sets popup_x, popup_y, popup_h. Retries a click that
+# was lost.
 open_menu() {
     local attempt popup
     for attempt in 1 2 3; do
@@ -269,12 +289,7 @@ open_menu() {
             poll "$Patience" newest_named "$AppId"
             popup=$found
         fi
-        if [ -n "$popup" ]; then
-            eval "$(timeout 5 xdotool getwindowgeometry --shell "$popup")"
-            popup_x=$X popup_y=$Y popup_h=$HEIGHT
-            # A popup still being laid out may have its final height yet to come.
-            [ "$popup_h" -gt 10 ] && return 0
-        fi
+        [ -n "$popup" ] && poll "$Patience" laid_out "$popup" && return 0
         sleep 0.5
     done
     return 1
@@ -319,12 +334,10 @@ submenu_command() {
     cpu=$(windows_named "$AppId" | tail -n1)
     timeout 5 xdotool mousemove $((popup_x + 40)) $((popup_y + popup_h * (2 * $1 - 1) / (2 * count)))
     poll "${4:-$Patience}" submenu_open
-    if [ -z "$sub" ]; then
+    if [ -z "$sub" ] || ! poll "$Patience" laid_out "$sub"; then
         timeout 5 xdotool key Escape
         return 1
     fi
-    eval "$(timeout 5 xdotool getwindowgeometry --shell "$sub")"
-    popup_x=$X popup_y=$Y popup_h=$HEIGHT
     click_item "$2" "$3"
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "support/machine_door.h"
 #include "vm/machine.h"
 
 namespace kestrel::testing {
