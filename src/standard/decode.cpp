@@ -40,8 +40,7 @@ inline std::uint32_t StandardInterpreter::execute(std::uint32_t pc) {
         if (nn == 0xFB) scroll(2, 4);
         if (nn == 0xFC) scroll(3, 4);
         if (nn == 0xFD) {
-            status_ = Status::Ended;
-            frameEnded_ = true;
+            leaveRunning(Status::Ended);
             stopSound();
         }
         if (nn == 0xFE) setMode(false);

@@ -15,8 +15,7 @@ std::string instructionText(std::uint16_t opcode, std::uint32_t at) {
 
 // The machine stops; the message reaches the player once the frame is over.
 void StandardInterpreter::stop(const std::string& why) {
-    status_ = Status::Faulted;
-    frameEnded_ = true;
+    leaveRunning(Status::Faulted);
     stopSound();
     fault_ = instructionText(opcode_, at_) + " " + why +
              " The run has stopped; choose Reset or Open ROM to start again.";

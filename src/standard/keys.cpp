@@ -8,8 +8,7 @@ namespace kestrel {
 void StandardInterpreter::beginKeyWait() {
     keypad_.beginWait();
     waitRegister_ = x_;
-    status_ = Status::WaitingForKey;
-    frameEnded_ = true;
+    leaveRunning(Status::WaitingForKey);
     host_.setStatusText(WaitingText);
 }
 

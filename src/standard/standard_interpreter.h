@@ -84,6 +84,12 @@ class StandardInterpreter {
     std::uint8_t& VY() { return State.V[y_]; }
     std::uint8_t& VF() { return State.V[15]; }
     bool has(InstructionSet set) const { return kind_.instructions >= set; }
+    // A running machine stops running mid-frame only through here, so that
+    // the frame's loop has one flag to look at.
+    void leaveRunning(Status status) {
+        status_ = status;
+        frameEnded_ = true;
+    }
 
     // standard/flow.cpp
     std::uint32_t call(std::uint32_t next, std::uint32_t address);
