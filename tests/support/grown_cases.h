@@ -20,11 +20,7 @@ inline const NamedMachine GrownMachines[] = {
 };
 
 // A program, and the value it leaves in VA on each of GrownMachines.
-struct GrownCase {
-    const char* name;
-    std::vector<std::uint16_t> program;
-    int va[std::size(GrownMachines)];
-};
+using GrownCase = MachineCase<std::size(GrownMachines)>;
 
 // Runs every case on every machine, with the same data beside the program:
 // sprite rows 80 FF FF at 0x300, 32 bytes of FF at 0x310 for DXY0, and on
@@ -37,7 +33,8 @@ inline void ExpectVaOnGrownMachines(std::span<const GrownCase> cases) {
             r.load(std::vector<std::uint16_t>(16, 0xFFFF), 0x310);
             if (GrownMachines[m].kind.romLimit > 0x1000) r.load({0x5A00}, 0x1000);
             r.execute(c.program);
-            EXPECT_EQ(r.state().V[10], c.va[m] & 0xFF) << c.name << " on " << GrownMachines[m].name;
+            EXPECT_EQ(r.state().V[10], c.expected[m] & 0xFF)
+                << c.name << " on " << GrownMachines[m].name;
         }
     }
 }

@@ -96,12 +96,13 @@ inline const NamedMachine Machines[] = {
     {"modern", ModernChip8Machine},
 };
 
-// A case of a rule the machines differ on: a program, and the value it
-// leaves on each of Machines, in their order.
-struct RuleCase {
+// A case of a rule machines differ on: a program, and the value it leaves
+// on each of a table's Count machines, in their order.
+template <std::size_t Count> struct MachineCase {
     const char* name;
     std::vector<std::uint16_t> program;
-    int expected[std::size(Machines)];
+    int expected[Count];
 };
+using RuleCase = MachineCase<std::size(Machines)>;
 
 } // namespace kestrel::testing
