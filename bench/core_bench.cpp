@@ -3,7 +3,7 @@
 #include "support/machine_door.h"
 #include "support/program_bytes.h"
 #include "support/silent_host.h"
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,7 +8,7 @@
 #include "fuzz_input.h"
 #include "support/machine_door.h"
 #include "support/silent_host.h"
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "form1.h"
 
 #include "machine_menu.h"
-#include "rom_machine.h"
+#include "romdb/rom_machine.h"
 
 #include <QAction>
 #include <QApplication>

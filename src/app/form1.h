@@ -5,8 +5,8 @@
 #include "picture_box.h"
 #include "speed_menu.h"
 #include "tone_player.h"
-#include "vm/host.h"
-#include "vm/machine.h"
+#include "base/host.h"
+#include "machine/machine.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frame_pacer.h"
+#include "machine/frame_pacer.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "key_preview.h"
 
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vm/machine_kind.h"
+#include "base/platform.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/screen_surface.h"
+#include "base/screen_surface.h"
 
 #include <QWidget>
 

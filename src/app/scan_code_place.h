@@ -1,6 +1,6 @@
 #pragma once
 
-#include "input/key_place.h"
+#include "base/key_place.h"
 
 #include <cstdint>
 

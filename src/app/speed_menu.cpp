@@ -1,6 +1,6 @@
 #include "speed_menu.h"
 
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,5 +1,5 @@
 #include "input/key_map.h"
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 namespace kestrel {
 

@@ -1,6 +1,6 @@
 #include "input/key_caption.h"
-#include "vm/machine.h"
-#include "vm/waiting_text.h"
+#include "machine/machine.h"
+#include "base/texts.h"
 
 namespace kestrel {
 

@@ -1,5 +1,5 @@
 #include "standard/standard_interpreter.h"
-#include "vm/waiting_text.h"
+#include "base/texts.h"
 
 namespace kestrel {
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "display/screen_surface.h"
-#include "input/chip8_keypad.h"
+#include "base/screen_surface.h"
+#include "standard/chip8_keypad.h"
 #include "standard/frame_buffer.h"
-#include "vm/host.h"
-#include "vm/machine_kind.h"
-#include "vm/machine_state.h"
-#include "vm/random_source.h"
+#include "base/host.h"
+#include "base/platform.h"
+#include "base/machine_state.h"
+#include "base/random_source.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 namespace kestrel {
 

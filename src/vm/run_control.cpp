@@ -1,5 +1,5 @@
-#include "vm/machine.h"
-#include "vm/waiting_text.h"
+#include "machine/machine.h"
+#include "base/texts.h"
 
 namespace kestrel {
 

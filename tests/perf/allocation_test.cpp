@@ -6,7 +6,7 @@
 #include "support/passes.h"
 #include "support/program_bytes.h"
 #include "support/silent_host.h"
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

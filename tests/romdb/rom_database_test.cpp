@@ -1,8 +1,8 @@
 #include "romdb/rom_database.h"
 
-#include "app/rom_machine.h"
+#include "romdb/rom_machine.h"
 #include "support/fake_host.h"
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 namespace kestrel::testing {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vm/machine_state.h"
+#include "base/machine_state.h"
 
 #include <array>
 #include <cstdint>

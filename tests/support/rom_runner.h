@@ -2,7 +2,7 @@
 
 #include "support/fake_host.h"
 #include "support/passes.h"
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vm/host.h"
+#include "base/host.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "app/frame_pacer.h"
+#include "machine/frame_pacer.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "support/fake_host.h"
 #include "support/process_stats.h"
 #include "support/rom_runner.h"
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "support/process_stats.h"
 #include "support/program_bytes.h"
 #include "support/silent_host.h"
-#include "vm/machine.h"
+#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

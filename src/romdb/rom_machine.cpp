@@ -1,4 +1,4 @@
-#include "rom_machine.h"
+#include "romdb/rom_machine.h"
 
 namespace kestrel {
 

@@ -1,4 +1,4 @@
-#include "input/chip8_keypad.h"
+#include "standard/chip8_keypad.h"
 
 namespace kestrel {
 

@@ -1,4 +1,4 @@
-#include "frame_pacer.h"
+#include "machine/frame_pacer.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 
 #include "romdb/rom_database.h"
 #include "standard/standard_interpreter.h"
-#include "vm/machine_kind.h"
+#include "base/platform.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "display/screen_surface.h"
+#include "base/screen_surface.h"
 
 #include <algorithm>
 
