@@ -1,9 +1,10 @@
 // The core's costs: one instruction, one sprite, one pass of the run loop.
 
+#include "machine/machine.h"
 #include "support/machine_door.h"
 #include "support/program_bytes.h"
 #include "support/silent_host.h"
-#include "machine/machine.h"
+#include "vm/cadence.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,6 +6,7 @@
 #include "romdb/rom_database.h"
 
 #include <benchmark/benchmark.h>
+#include <map>
 
 #include <array>
 #include <memory>
@@ -32,14 +33,14 @@ void BM_RomDatabaseLookup(benchmark::State& state) {
     const auto& db = RomDatabase::Vendored();
     const auto hashes = db.Hashes();
     // One pass over every ROM: which machine each is run on.
-    std::array<int, 4> on{}; // by RunPlatform
+    std::map<const MachineKind*, int> on;
     int other = 0;
     for (const auto& h : hashes) {
         const auto c = db.Choose(h);
         if (c.status == romdb::RomStatus::KnownForOtherPlatforms)
             ++other;
         else
-            ++on[static_cast<int>(c.platform)];
+            ++on[c.platform];
     }
     std::size_t next = 0;
     for (auto _ : state) {
@@ -47,10 +48,8 @@ void BM_RomDatabaseLookup(benchmark::State& state) {
         next = (next + 1) % hashes.size();
     }
     state.counters["roms"] = static_cast<double>(hashes.size());
-    state.counters["on_vip"] = on[static_cast<int>(romdb::RunPlatform::OriginalChip8)];
-    state.counters["on_modern"] = on[static_cast<int>(romdb::RunPlatform::ModernChip8)];
-    state.counters["on_superchip"] = on[static_cast<int>(romdb::RunPlatform::SuperChip)];
-    state.counters["on_xochip"] = on[static_cast<int>(romdb::RunPlatform::XoChip)];
+    for (const auto& [kind, count] : on)
+        state.counters["on " + std::string(kind->name)] = count;
     state.counters["on_other_platforms"] = other;
 }
 BENCHMARK(BM_RomDatabaseLookup);

@@ -6,9 +6,9 @@
 // access that does not).
 
 #include "fuzz_input.h"
+#include "machine/machine.h"
 #include "support/machine_door.h"
 #include "support/silent_host.h"
-#include "machine/machine.h"
 
 #include <algorithm>
 #include <array>
@@ -48,7 +48,7 @@ const MachineKind& KindOf(int bits) {
 }
 
 bool IsStandard(const Machine& m) {
-    return m.Kind().rules != Rules::Kestrel;
+    return m.Kind().engine != Engine::Kestrel;
 }
 // Frames of nested waits (one per scripted remap click at most) stay well
 // inside this; a run that recursed per reset would not.
@@ -229,7 +229,7 @@ class FuzzHost : public testing::SilentHost {
     void checkReset() const {
         const Machine& m = *machine;
         FUZZ_CHECK(m.State.ProgramCounter == ProgramStart);
-        if (m.Kind().rules == Rules::Kestrel) {
+        if (m.Kind().engine == Engine::Kestrel) {
             FUZZ_CHECK(std::equal(Font.begin(), Font.end(), m.State.Memory.begin() + FontBase));
             return;
         }
@@ -423,7 +423,7 @@ class FuzzHost : public testing::SilentHost {
             // The reset that follows writes Kestrel's font over 4096..4175.
             for (std::size_t i = 0; i < secondImage.size(); ++i) {
                 const std::size_t address = ProgramStart + i;
-                if (m.Kind().rules == Rules::Kestrel && address >= FontBase &&
+                if (m.Kind().engine == Engine::Kestrel && address >= FontBase &&
                     address < FontBase + Font.size())
                     continue;
                 FUZZ_CHECK(m.State.Memory[address] == secondImage[i], std::to_string(address));
@@ -514,7 +514,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!host.events.empty())
         host.nextAt = std::min<std::uint64_t>(host.events.front().gap, YieldBudget);
 
-    if (kind.rules == Rules::Kestrel) {
+    if (kind.engine == Engine::Kestrel) {
         setState();
         std::copy_n(rom, romLength, s.Memory.begin() + ProgramStart);
         machine.Reset_Click();

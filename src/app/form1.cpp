@@ -200,7 +200,7 @@ void Form1::chooseMachine(const MachineKind& kind) {
     showProgramTitle({});
     machine_.SelectMachine(kind);
     speedMenu_->followMachine();
-    if (kind.rules == Rules::Chip8) {
+    if (kind.clock == Clock::Frames) {
         timer1_.stop();
         if (!frameClock_.isActive()) frameClock_.start();
     } else {

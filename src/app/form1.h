@@ -1,12 +1,12 @@
 #pragma once
 
+#include "base/host.h"
 #include "frame_clock.h"
 #include "key_preview.h"
+#include "machine/machine.h"
 #include "picture_box.h"
 #include "speed_menu.h"
 #include "tone_player.h"
-#include "base/host.h"
-#include "machine/machine.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>

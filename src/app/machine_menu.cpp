@@ -8,24 +8,6 @@
 
 namespace kestrel {
 
-namespace {
-
-struct Choice {
-    const MachineKind& kind;
-    const char* objectName;
-};
-
-const Choice Choices[] = {
-    {KestrelMachine, "machineKestrel"},
-    {CosmacVipMachine, "machineCosmacVip"},
-    {ModernChip8Machine, "machineModern"},
-    {SuperChip11Machine, "machineSuperChip11"},
-    {SuperChipModernMachine, "machineSuperChipModern"},
-    {XoChipMachine, "machineXoChip"},
-};
-
-} // namespace
-
 MachineMenu::MachineMenu(QMenu& cpu, std::function<void(const MachineKind&)> choose,
                          std::function<void()> chooseFromDatabase)
     : QObject(&cpu), choose_(std::move(choose)),
@@ -34,22 +16,26 @@ MachineMenu::MachineMenu(QMenu& cpu, std::function<void(const MachineKind&)> cho
     menu->setObjectName(QStringLiteral("Machine"));
     auto* group = new QActionGroup(menu);
     group->setExclusive(true);
-    const auto addItem = [&](const QString& caption, const char* objectName) {
+    const auto latin1 = [](std::string_view text) {
+        return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    };
+    const auto addItem = [&](const QString& caption, const QString& objectName) {
         // Captions are literal: no mnemonic, and no shortcut.
         QAction* item = menu->addAction(caption);
-        item->setObjectName(QLatin1String(objectName));
+        item->setObjectName(objectName);
         item->setCheckable(true);
         group->addAction(item);
         return item;
     };
-    for (const Choice& choice : Choices) {
-        QAction* item = addItem(QString::fromUtf8(choice.kind.name.data(),
-                                                  static_cast<qsizetype>(choice.kind.name.size())),
-                                choice.objectName);
-        item->setChecked(&choice.kind == &KestrelMachine);
-        connect(item, &QAction::triggered, this, [this, &kind = choice.kind] { choose_(kind); });
+    for (const MachineKind* kind : Platforms) {
+        QAction* item =
+            addItem(QString::fromUtf8(kind->name.data(), static_cast<qsizetype>(kind->name.size())),
+                    latin1(kind->objectName));
+        item->setChecked(kind == &KestrelMachine);
+        connect(item, &QAction::triggered, this, [this, kind] { choose_(*kind); });
     }
-    QAction* database = addItem(QStringLiteral("From the ROM database"), "machineFromRomDatabase");
+    QAction* database =
+        addItem(QStringLiteral("From the ROM database"), QStringLiteral("machineFromRomDatabase"));
     connect(database, &QAction::triggered, this, [this] { chooseFromDatabase_(); });
 }
 

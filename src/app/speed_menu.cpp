@@ -50,7 +50,7 @@ SpeedMenu::SpeedMenu(QMenu& cpu, Machine& machine) : QObject(&cpu), machine_(mac
 }
 
 void SpeedMenu::followMachine() {
-    menu_->menuAction()->setEnabled(machine_.Kind().rules != Rules::Kestrel);
+    menu_->menuAction()->setEnabled(machine_.Kind().clock == Clock::Frames);
 }
 
 } // namespace kestrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/platform.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -8,37 +10,16 @@
 
 namespace kestrel {
 
+// Kestrel's machine's limits, as its row of the platform table gives them.
 // Memory runs from 0 to 8192 inclusive: 8193 bytes, not 8192.
-inline constexpr std::uint32_t MemorySize = 8193;
+inline constexpr std::uint32_t MemorySize = KestrelMachine.memorySize;
 inline constexpr std::uint32_t LastAddress = MemorySize - 1;
-inline constexpr std::uint32_t ProgramStart = 512;
-inline constexpr std::uint32_t FontBase = 4096;
-// The longest ROM that fits between ProgramStart and LastAddress.
-inline constexpr std::uint32_t MaxRomSize = MemorySize - ProgramStart; // 7681
-
-inline constexpr int CallStackSlots = 257;
+inline constexpr std::uint32_t ProgramStart = KestrelMachine.programStart;
+inline constexpr std::uint32_t FontBase = KestrelMachine.fontBase;
+inline constexpr std::uint32_t MaxRomSize = KestrelMachine.romLimit; // 7681
+inline constexpr int CallStackSlots = KestrelMachine.stackSlots;
+inline constexpr std::span<const std::uint8_t, 80> Font{KestrelFont};
 inline constexpr int KeypadKeys = 16;
-
-// Sixteen 4 x 5 digit glyphs, five rows a digit; the high nibble of each row is
-// the pixels, left to right.
-inline constexpr std::array<std::uint8_t, 80> Font = {
-    0x60, 0x90, 0x90, 0x90, 0x60, // 0
-    0x60, 0xE0, 0x60, 0x60, 0xF0, // 1
-    0x60, 0x90, 0x20, 0x40, 0xF0, // 2
-    0xE0, 0x10, 0x60, 0x10, 0xE0, // 3
-    0xA0, 0xA0, 0xF0, 0x20, 0x20, // 4
-    0xF0, 0x80, 0xF0, 0x10, 0xF0, // 5
-    0xF0, 0x80, 0xF0, 0x90, 0xF0, // 6
-    0xF0, 0x10, 0x20, 0x40, 0x80, // 7
-    0x60, 0x90, 0x60, 0x90, 0x60, // 8
-    0xF0, 0x90, 0xF0, 0x10, 0xF0, // 9
-    0x60, 0x90, 0xF0, 0x90, 0x90, // A
-    0xE0, 0x90, 0xE0, 0x90, 0xE0, // B
-    0x70, 0x80, 0x80, 0x80, 0x70, // C
-    0xE0, 0x90, 0x90, 0x90, 0xE0, // D
-    0xF0, 0x80, 0xE0, 0x80, 0xF0, // E
-    0xF0, 0x80, 0xE0, 0x80, 0x80, // F
-};
 
 // The whole virtual machine, field by field in its defining order. Every field
 // is zero when the machine is created.
@@ -64,11 +45,11 @@ struct MachineState {
     std::uint8_t Nibble4 = 0;
     int Scratch = 0;
 
-    // A machine chosen starts here: memory of `memorySize` bytes, cleared,
-    // with `rom` from 512; registers, stack and timers cleared.
-    void StartAfresh(std::size_t memorySize, std::span<const std::uint8_t> rom) {
-        Memory.assign(memorySize, 0);
-        std::copy(rom.begin(), rom.end(), Memory.begin() + ProgramStart);
+    // A machine chosen starts here: memory of its size, cleared, with `rom`
+    // at its program start; registers, stack and timers cleared.
+    void StartAfresh(const MachineKind& kind, std::span<const std::uint8_t> rom) {
+        Memory.assign(kind.memorySize, 0);
+        std::copy(rom.begin(), rom.end(), Memory.begin() + kind.programStart);
         V.fill(0);
         IndexReg = 0;
         StackPointer = 0;

@@ -1,15 +1,16 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
 namespace kestrel {
 
-// Which interpreter runs a machine: Kestrel's own, or the standard machines'
+// Which interpreter runs a machine: Kestrel's own, or the standard one
 // (src/standard/), whose platforms differ only in the data below and in the
 // handlers their instruction sets add.
-enum class Rules { Kestrel, Chip8 };
+enum class Engine { Kestrel, Standard };
 
 // The CHIP-8 database's seven quirks, named as it names them; each false
 // value is the behaviour its quirks.json calls ifFalse. Kestrel's machine
@@ -24,8 +25,12 @@ struct Quirks {
     bool logic = false;
 };
 
-// The instructions a standard machine decodes. Each set holds the one before.
-enum class InstructionSet { Chip8, SuperChip, XoChip };
+// What a standard machine decodes beyond CHIP-8's own instructions.
+struct Extensions {
+    bool superChip = false; // scrolls, 00FD-00FF, DXY0, FX30, FX75/FX85
+    bool xoChip = false;    // 00DN, 5XY2/5XY3, F000 NNNN, FN01, F002, FX3A
+    bool twoPage = false;   // 0230 clears the 64 x 64 screen
+};
 
 // How the HP48's SUPER-CHIP 1.1 drew, where today's programs expect
 // otherwise. All false is the modern behaviour.
@@ -37,23 +42,18 @@ struct CalculatorScreen {
     bool loresDisplayWait = false;       // in 64 x 32 a sprite ends the frame
 };
 
-// One plain value a machine: everything the handlers that differ read.
-struct MachineKind {
-    Rules rules = Rules::Kestrel;
-    Quirks quirks{};
-    int rate = 0;                 // instructions a frame; Kestrel's run sets its own pace
-    std::uint32_t memorySize = 0; // addresses formed on a standard machine wrap at this
-    std::uint32_t romLimit = 0;   // the longest ROM it loads
-    std::uint32_t fontBase = 0;   // where Reset writes the font and FX29 points
-    int stackSlots = 0;           // outstanding calls it holds
-    std::string_view name{};      // as CPU › Machine shows it
-    InstructionSet instructions = InstructionSet::Chip8;
-    bool hasHires = false;                   // 00FF gives 128 x 64
-    int planes = 1;                          // bit planes drawn, 1 or 2
-    int flagRegisters = 0;                   // FX75/FX85 reach V0..V(n-1)
-    std::span<const std::uint8_t> bigFont{}; // FX30's digits, 10 bytes each, after the small font
-    CalculatorScreen calculator{};
+// The screen's sizes in CHIP-8 pixels: the low-resolution mode a program
+// starts in, and 00FF's, if the machine has it (0 x 0: none).
+struct ScreenSizes {
+    int width = 64;
+    int height = 32;
+    int hiresWidth = 0;
+    int hiresHeight = 0;
 };
+
+// How a machine keeps time: Kestrel's by its own run loop and the window's
+// tick, the standard machines by the window's frames.
+enum class Clock { Tick, Frames };
 
 // The standard machine's hexadecimal font, 5 bytes a digit, 0 to F.
 inline constexpr std::uint8_t Chip8Font[80] = {
@@ -98,68 +98,187 @@ inline constexpr std::uint8_t XoChipBigFont[160] = {
     0xFF, 0xFF, 0xC0, 0xC0, 0xFF, 0xFF, 0xC0, 0xC0, 0xC0, 0xC0, // F
 };
 
-// The platform table. Kestrel's machine reads only its limits from here.
-inline constexpr MachineKind KestrelMachine{.rules = Rules::Kestrel,
-                                            .memorySize = 8193,
-                                            .romLimit = 7681,
-                                            .fontBase = 4096,
+// Sixteen 4 x 5 digit glyphs, five rows a digit; the high nibble of each row is
+// the pixels, left to right.
+inline constexpr std::uint8_t KestrelFont[80] = {
+    0x60, 0x90, 0x90, 0x90, 0x60, // 0
+    0x60, 0xE0, 0x60, 0x60, 0xF0, // 1
+    0x60, 0x90, 0x20, 0x40, 0xF0, // 2
+    0xE0, 0x10, 0x60, 0x10, 0xE0, // 3
+    0xA0, 0xA0, 0xF0, 0x20, 0x20, // 4
+    0xF0, 0x80, 0xF0, 0x10, 0xF0, // 5
+    0xF0, 0x80, 0xF0, 0x90, 0xF0, // 6
+    0xF0, 0x10, 0x20, 0x40, 0x80, // 7
+    0x60, 0x90, 0x60, 0x90, 0x60, // 8
+    0xF0, 0x90, 0xF0, 0x10, 0xF0, // 9
+    0x60, 0x90, 0xF0, 0x90, 0x90, // A
+    0xE0, 0x90, 0xE0, 0x90, 0xE0, // B
+    0x70, 0x80, 0x80, 0x80, 0x70, // C
+    0xE0, 0x90, 0x90, 0x90, 0xE0, // D
+    0xF0, 0x80, 0xE0, 0x80, 0xF0, // E
+    0xF0, 0x80, 0xE0, 0x80, 0x80, // F
+};
+
+// A standard machine's colours of none, plane 1, plane 2 and both, as 0xRRGGBB.
+using Palette = std::array<std::int32_t, 4>;
+inline constexpr Palette DefaultPalette = {0x000000, 0x00FF00, 0xFF00FF, 0xFFFFFF};
+
+// One plain value a machine: everything in which machines differ, read by
+// the handlers and by every front end.
+struct MachineKind {
+    Engine engine = Engine::Kestrel;
+    Clock clock = Clock::Tick;
+    Quirks quirks{};
+    // Limits.
+    std::uint32_t memorySize = 0;     // addresses formed on a standard machine wrap at this
+    std::uint32_t romLimit = 0;       // the longest ROM it loads
+    std::uint32_t programStart = 512; // where a ROM goes and the run begins
+    int stackSlots = 0;               // outstanding calls it holds
+    // Screen.
+    ScreenSizes screen{};
+    int planes = 1;      // bit planes drawn, 1 or 2
+    int paletteSize = 2; // colours it shows: 2, or 4 with two planes
+    CalculatorScreen calculator{};
+    // Instructions, fonts, flags and pace.
+    Extensions extensions{};
+    std::span<const std::uint8_t> font = Chip8Font; // FX29's digits, 5 bytes each
+    std::uint32_t fontBase = 0;                     // where Reset writes the font and FX29 points
+    std::span<const std::uint8_t> bigFont{};        // FX30's digits, 10 bytes each, after the font
+    int flagRegisters = 0;                          // FX75/FX85 reach V0..V(n-1)
+    int rate = 0; // instructions a frame; Kestrel's run sets its own pace
+    // Kestrel's tone: FX18's value v sounds toneHz for v x toneUnitMs.
+    int toneHz = 0;
+    int toneUnitMs = 0;
+    // Names: in CPU › Machine, its menu item's object name, on kestrel-run's
+    // command line, and the CHIP-8 database's platform ids it runs.
+    std::string_view name{};
+    std::string_view objectName{};
+    std::string_view commandName{};
+    std::span<const std::string_view> databaseIds{};
+    // What a refusal of a ROM too long calls the ROM; empty: "a ROM for <name>".
+    std::string_view refusalHolder{};
+
+    bool hasHires() const { return screen.hiresWidth > 0; }
+};
+
+// The platform table. Kestrel's limits are written here and nowhere else.
+inline constexpr MachineKind KestrelMachine{.engine = Engine::Kestrel,
+                                            .clock = Clock::Tick,
+                                            .memorySize = 8193, // 0 to 8192 inclusive
+                                            .romLimit = 8193 - 512,
                                             .stackSlots = 257,
-                                            .name = "Kestrel"};
+                                            .font = KestrelFont,
+                                            .fontBase = 4096,
+                                            .toneHz = 500,
+                                            .toneUnitMs = 10,
+                                            .name = "Kestrel",
+                                            .objectName = "machineKestrel",
+                                            .commandName = "kestrel",
+                                            .refusalHolder = "a ROM"};
+
+inline constexpr std::string_view OriginalChip8Ids[] = {"originalChip8"};
+inline constexpr std::string_view ModernChip8Ids[] = {"modernChip8"};
+inline constexpr std::string_view SuperChipIds[] = {"superchip", "superchip1", "chip48"};
+inline constexpr std::string_view XoChipIds[] = {"xochip"};
+
 // The database's originalChip8 and modernChip8; they differ only in vblank and logic.
-inline constexpr MachineKind CosmacVipMachine{.rules = Rules::Chip8,
+inline constexpr MachineKind CosmacVipMachine{.engine = Engine::Standard,
+                                              .clock = Clock::Frames,
                                               .quirks = {.vblank = true, .logic = true},
-                                              .rate = 15,
                                               .memorySize = 4096,
                                               .romLimit = 3584,
-                                              .fontBase = 0x050,
                                               .stackSlots = 16,
-                                              .name = "CHIP-8 (COSMAC VIP)"};
-inline constexpr MachineKind ModernChip8Machine{.rules = Rules::Chip8,
-                                                .rate = 12,
-                                                .memorySize = 4096,
-                                                .romLimit = 3584,
-                                                .fontBase = 0x050,
-                                                .stackSlots = 16,
-                                                .name = "CHIP-8 (modern)"};
+                                              .fontBase = 0x050,
+                                              .rate = 15,
+                                              .name = "CHIP-8 (COSMAC VIP)",
+                                              .objectName = "machineCosmacVip",
+                                              .commandName = "cosmac-vip",
+                                              .databaseIds = OriginalChip8Ids};
+inline constexpr MachineKind ModernChip8Machine = [] {
+    MachineKind kind = CosmacVipMachine;
+    kind.quirks = {};
+    kind.rate = 12;
+    kind.name = "CHIP-8 (modern)";
+    kind.objectName = "machineModern";
+    kind.commandName = "chip-8";
+    kind.databaseIds = ModernChip8Ids;
+    return kind;
+}();
+// The COSMAC VIP's two-page interpreter for the "hi-res" programs: a 64 x 64
+// screen and 0230 to clear it; the rest is the VIP's CHIP-8. Its programs
+// begin with 1260, a jump over that interpreter's own routines.
+inline constexpr MachineKind TwoPageMachine = [] {
+    MachineKind kind = CosmacVipMachine;
+    kind.screen = {.width = 64, .height = 64};
+    kind.extensions.twoPage = true;
+    kind.name = "CHIP-8 (two-page, 64 x 64)";
+    kind.objectName = "machineTwoPage";
+    kind.commandName = "two-page";
+    kind.databaseIds = {};
+    return kind;
+}();
 // The database's superchip quirks on both; 1.1 adds the calculator's screen.
-inline constexpr MachineKind SuperChipModernMachine{
-    .rules = Rules::Chip8,
-    .quirks = {.shift = true, .memoryLeaveIUnchanged = true, .jump = true},
-    .rate = 30,
-    .memorySize = 4096,
-    .romLimit = 3584,
-    .fontBase = 0x050,
-    .stackSlots = 16,
-    .name = "SUPER-CHIP (modern)",
-    .instructions = InstructionSet::SuperChip,
-    .hasHires = true,
-    .flagRegisters = 8,
-    .bigFont = SuperChipBigFont};
-// The same with the calculator's screen.
+inline constexpr MachineKind SuperChipModernMachine = [] {
+    MachineKind kind = CosmacVipMachine;
+    kind.quirks = {.shift = true, .memoryLeaveIUnchanged = true, .jump = true};
+    kind.screen = {.width = 64, .height = 32, .hiresWidth = 128, .hiresHeight = 64};
+    kind.extensions.superChip = true;
+    kind.bigFont = SuperChipBigFont;
+    kind.flagRegisters = 8;
+    kind.rate = 30;
+    kind.name = "SUPER-CHIP (modern)";
+    kind.objectName = "machineSuperChipModern";
+    kind.commandName = "superchip";
+    kind.databaseIds = SuperChipIds;
+    return kind;
+}();
 inline constexpr MachineKind SuperChip11Machine = [] {
     MachineKind kind = SuperChipModernMachine;
-    kind.name = "SUPER-CHIP 1.1";
     kind.calculator = {.modeSwitchKeepsPicture = true,
                        .scrollInHiresPixels = true,
                        .loresBigSpriteIsNarrow = true,
                        .hiresFlagCountsRows = true,
                        .loresDisplayWait = true};
+    kind.name = "SUPER-CHIP 1.1";
+    kind.objectName = "machineSuperChip11";
+    kind.commandName = "superchip-1.1";
+    kind.databaseIds = {};
     return kind;
 }();
 // The database's xochip quirks: sprites wrap, the rest as on CHIP-8 (modern).
-inline constexpr MachineKind XoChipMachine{.rules = Rules::Chip8,
-                                           .quirks = {.wrap = true},
-                                           .rate = 100,
-                                           .memorySize = 65536,
-                                           .romLimit = 65024,
-                                           .fontBase = 0x050,
-                                           .stackSlots = 16,
-                                           .name = "XO-CHIP",
-                                           .instructions = InstructionSet::XoChip,
-                                           .hasHires = true,
-                                           .planes = 2,
-                                           .flagRegisters = 16,
-                                           .bigFont = XoChipBigFont};
+inline constexpr MachineKind XoChipMachine = [] {
+    MachineKind kind = SuperChipModernMachine;
+    kind.quirks = {.wrap = true};
+    kind.memorySize = 65536;
+    kind.romLimit = 65536 - 512;
+    kind.planes = 2;
+    kind.paletteSize = 4;
+    kind.extensions.xoChip = true;
+    kind.bigFont = XoChipBigFont;
+    kind.flagRegisters = 16;
+    kind.rate = 100;
+    kind.name = "XO-CHIP";
+    kind.objectName = "machineXoChip";
+    kind.commandName = "xo-chip";
+    kind.databaseIds = XoChipIds;
+    return kind;
+}();
+
+// Every machine, in the order CPU › Machine lists them.
+inline constexpr const MachineKind* Platforms[] = {
+    &KestrelMachine,     &CosmacVipMachine,       &ModernChip8Machine,
+    &SuperChip11Machine, &SuperChipModernMachine, &XoChipMachine,
+};
+
+// The machine that runs the database's platform `id`, or none.
+inline constexpr const MachineKind* MachineForDatabaseId(std::string_view id) {
+    for (const MachineKind* kind : Platforms) {
+        for (std::string_view known : kind->databaseIds) {
+            if (known == id) return kind;
+        }
+    }
+    return nullptr;
+}
 
 // The seven quirks by the database's names, in the order of its quirks.json.
 struct QuirkField {

@@ -1,11 +1,11 @@
-#include "machine/machine.h"
+#include "vm/kestrel_interpreter.h"
 
 namespace kestrel {
 
 // DXYN draws in one step, without a yield. VF is cleared before anything is
 // read, and the coordinates are taken afresh for every row, so with X or Y = F
 // a collision in one row moves the later rows. Nothing wraps at the edges.
-void Machine::DrawSprite() {
+void KestrelInterpreter::DrawSprite() {
     VF() = 0;
     const int rows = State.Nibble4; // DXY0 draws nothing
     bool drew = false;
@@ -34,7 +34,7 @@ void Machine::DrawSprite() {
 
 // Collision is read back from the surface: a block is lit exactly when its
 // top-left device pixel is LitColour.
-void Machine::drawscreen() {
+void KestrelInterpreter::drawscreen() {
     const int x = SpriteX + 1 + BlockSize * SpriteBit;
     const int y = SpriteY + BlockSize * SpriteRow;
     if (surface_.ReadPixel(x, y) == LitColour) {

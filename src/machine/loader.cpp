@@ -78,9 +78,7 @@ bool Machine::LoadRom(const std::string& path) {
     // Kept on every machine: choosing another machine loads it again.
     romCopy_ = std::move(*rom);
     romPath_ = path;
-    // A standard machine's Reset writes it, into memory it has just cleared.
-    if (!standard())
-        std::copy(romCopy_.begin(), romCopy_.end(), State.Memory.begin() + ProgramStart);
+    running_->RomRead(romCopy_);
     return true;
 }
 
@@ -92,12 +90,12 @@ std::string Machine::loadRefusal(const std::string& path, const std::string& rea
 // for when it knows it; Kestrel's machine says it as it always has.
 std::string Machine::tooLongReason(const MachineKind& kind, long long length,
                                    const std::string& writtenFor) {
-    const std::string holder =
-        kind.rules == Rules::Kestrel ? "a ROM" : "a ROM for " + std::string(kind.name);
+    const std::string holder = kind.refusalHolder.empty() ? "a ROM for " + std::string(kind.name)
+                                                          : std::string(kind.refusalHolder);
     std::string reason = "it is " + std::to_string(length) + " bytes long, and " + holder +
-                         " may be at most " + std::to_string(kind.romLimit) +
-                         " bytes (addresses 512.." +
-                         std::to_string(ProgramStart + kind.romLimit - 1) + ")";
+                         " may be at most " + std::to_string(kind.romLimit) + " bytes (addresses " +
+                         std::to_string(kind.programStart) + ".." +
+                         std::to_string(kind.programStart + kind.romLimit - 1) + ")";
     if (!writtenFor.empty()) reason += "; the ROM database lists it for " + writtenFor;
     return reason;
 }

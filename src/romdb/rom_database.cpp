@@ -57,12 +57,8 @@ struct Rom {
 
 constexpr std::string_view ModernId = "modernChip8";
 
-std::optional<RunPlatform> RunnablePlatform(std::string_view id) {
-    if (id == "originalChip8") return RunPlatform::OriginalChip8;
-    if (id == ModernId) return RunPlatform::ModernChip8;
-    if (id == "superchip" || id == "superchip1" || id == "chip48") return RunPlatform::SuperChip;
-    if (id == "xochip") return RunPlatform::XoChip;
-    return std::nullopt;
+const MachineKind* RunnablePlatform(std::string_view id) {
+    return MachineForDatabaseId(id);
 }
 
 // An integer is clamped into range; anything else (a string, a fraction, one
@@ -87,9 +83,10 @@ std::vector<QuirkOverride> Overrides(const Json& set) {
     std::vector<QuirkOverride> out;
     if (!set.is_object()) return out;
     for (const auto& [key, value] : set.items()) {
-        const auto known = std::find(QuirkNames.begin(), QuirkNames.end(), key);
-        if (known != QuirkNames.end() && value.is_boolean())
-            out.push_back({*known, value.get<bool>()});
+        const auto known = std::find_if(std::begin(QuirkFields), std::end(QuirkFields),
+                                        [&](const QuirkField& field) { return field.name == key; });
+        if (known != std::end(QuirkFields) && value.is_boolean())
+            out.push_back({known->name, value.get<bool>()});
     }
     return out;
 }
@@ -99,9 +96,9 @@ std::vector<QuirkOverride> Overrides(const Json& set) {
 std::vector<QuirkOverride> PlatformQuirks(const Json* set) {
     std::vector<QuirkOverride> out;
     if (set == nullptr || !set->is_object()) return out;
-    for (const auto name : QuirkNames) {
-        const Json* value = Find(*set, name);
-        out.push_back({name, value != nullptr && value->is_boolean() && value->get<bool>()});
+    for (const QuirkField& field : QuirkFields) {
+        const Json* value = Find(*set, field.name);
+        out.push_back({field.name, value != nullptr && value->is_boolean() && value->get<bool>()});
     }
     return out;
 }
@@ -215,7 +212,7 @@ RomChoice Decide(const Rom* rom, const RomDatabase::Tables& t) {
         for (const auto& q : rom->quirkyPlatforms) {
             if (const auto p = RunnablePlatform(q.platform)) {
                 choice.status = RomStatus::Known;
-                choice.platform = *p;
+                choice.platform = p;
                 choice.platformId = q.platform;
                 choice.quirkOverrides = q.overrides;
                 break;
@@ -225,7 +222,7 @@ RomChoice Decide(const Rom* rom, const RomDatabase::Tables& t) {
             for (const auto& id : rom->platforms) {
                 if (const auto p = RunnablePlatform(id)) {
                     choice.status = RomStatus::Known;
-                    choice.platform = *p;
+                    choice.platform = p;
                     choice.platformId = id;
                     break;
                 }

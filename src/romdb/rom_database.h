@@ -31,6 +31,8 @@
 // The data (third_party/chip-8-database/roms.json) is compiled in and parsed
 // at the first Choose, so that a start that never asks pays nothing for it.
 
+#include "base/platform.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -51,15 +53,7 @@ Sha1Digest Sha1(std::span<const std::uint8_t> bytes);
 // 40 lowercase hex digits; nullopt for anything else.
 std::optional<Sha1Digest> DigestFromHex(std::string_view hex);
 
-// The machines a ROM can be run on. The database has three ids for SUPER-CHIP,
-// told apart by RomChoice::platformId and their quirks.
-enum class RunPlatform { OriginalChip8, ModernChip8, SuperChip, XoChip };
-
-// The quirks a standard machine has, named as in the database's quirks.json.
-inline constexpr std::array<std::string_view, 7> QuirkNames = {
-    "shift", "memoryIncrementByX", "memoryLeaveIUnchanged", "wrap", "jump", "vblank", "logic"};
-
-// One quirk set to a value. `quirk` is always one of QuirkNames.
+// One quirk set to a value. `quirk` is always the name of one of QuirkFields.
 struct QuirkOverride {
     std::string_view quirk;
     bool value;
@@ -79,7 +73,10 @@ inline constexpr int MaxTickrate = 200'000;
 
 struct RomChoice {
     RomStatus status = RomStatus::Unknown;
-    RunPlatform platform = RunPlatform::ModernChip8;
+    // The machine that runs it: the row of the platform table whose database
+    // ids hold the platform chosen. The database has three ids for SUPER-CHIP,
+    // told apart by platformId and their quirks.
+    const MachineKind* platform = &ModernChip8Machine;
     // To apply, in order, after platformQuirks.
     std::vector<QuirkOverride> quirkOverrides{};
     // Instructions a frame: the ROM's tickrate, else the platform's default.
@@ -90,7 +87,7 @@ struct RomChoice {
                                      // name (its id if the data has no name; may be empty)
     // Known only, else empty: the database id chosen ("superchip1"), its name
     // ("Superchip 1.0"; its id if the data has no name), and its own quirks,
-    // all seven in QuirkNames order (one the data omits is false), or none
+    // all seven in QuirkFields order (one the data omits is false), or none
     // when the data gives the platform no quirks.
     std::string platformId{};
     std::string platformName{};

@@ -16,18 +16,9 @@ std::string warningFor(const romdb::RomChoice& choice, const std::string& platfo
 
 } // namespace
 
-static const MachineKind& machineOf(romdb::RunPlatform platform) {
-    switch (platform) {
-    case romdb::RunPlatform::OriginalChip8: return CosmacVipMachine;
-    case romdb::RunPlatform::SuperChip: return SuperChipModernMachine;
-    case romdb::RunPlatform::XoChip: return XoChipMachine;
-    default: return ModernChip8Machine;
-    }
-}
-
 RomMachine RomMachineFor(const romdb::RomChoice& choice) {
     RomMachine rom;
-    rom.kind = machineOf(choice.platform);
+    rom.kind = *choice.platform;
     // The platform's own quirks (chip48's differ from superchip's), then the
     // ROM's. The library names only the seven quirks; one it did not know
     // would be left as it is.
@@ -38,7 +29,7 @@ RomMachine RomMachineFor(const romdb::RomChoice& choice) {
     rom.kind.rate = choice.tickrate.value_or(rom.kind.rate);
     // The colours given replace Kestrel's in order; the rest stay.
     if (!choice.palette.empty()) {
-        rom.palette = StandardInterpreter::DefaultPalette;
+        rom.palette = DefaultPalette;
         for (std::size_t k = 0; k < choice.palette.size() && k < rom.palette->size(); ++k)
             (*rom.palette)[k] = static_cast<std::int32_t>(choice.palette[k] & 0xFFFFFFu);
     }

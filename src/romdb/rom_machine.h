@@ -5,9 +5,8 @@
 // told. The choosing is the database's; this applies it. No toolkit here, so
 // that the core's tests check it.
 
-#include "romdb/rom_database.h"
-#include "standard/standard_interpreter.h"
 #include "base/platform.h"
+#include "romdb/rom_database.h"
 
 #include <optional>
 #include <string>
@@ -23,7 +22,7 @@ struct RomMachine {
     std::string warning;      // for a box; empty unless it runs on a machine not its own
     std::string writtenFor;   // the database's name of the platform chosen, for a refusal
     // The ROM's own colours, with Kestrel's where it gives fewer than four.
-    std::optional<StandardInterpreter::Palette> palette;
+    std::optional<Palette> palette;
 };
 
 RomMachine RomMachineFor(const romdb::RomChoice& choice);

@@ -6,7 +6,7 @@ namespace kestrel {
 // instruction four bytes long.
 std::uint32_t StandardInterpreter::after(std::uint32_t at) {
     const bool longLoad =
-        has(InstructionSet::XoChip) && memoryAt(at) == 0xF0 && memoryAt(at + 1) == 0x00;
+        kind_.extensions.xoChip && memoryAt(at) == 0xF0 && memoryAt(at + 1) == 0x00;
     return (at + (longLoad ? 4 : 2)) & addressMask_;
 }
 
@@ -24,8 +24,8 @@ inline std::uint32_t StandardInterpreter::execute(std::uint32_t pc) {
     const auto nn = static_cast<std::uint8_t>(opcode_ & 0xFF);
     const std::uint32_t nnn = opcode_ & 0xFFFu;
     // Asked where needed, not up front: most instructions are CHIP-8's own.
-    const auto superChip = [this] { return has(InstructionSet::SuperChip); };
-    const auto xoChip = [this] { return has(InstructionSet::XoChip); };
+    const auto superChip = [this] { return kind_.extensions.superChip; };
+    const auto xoChip = [this] { return kind_.extensions.xoChip; };
 
     switch (opcode_ >> 12) {
     case 0x0:
@@ -88,7 +88,7 @@ inline std::uint32_t StandardInterpreter::execute(std::uint32_t pc) {
     case 0x29: State.IndexReg = kind_.fontBase + 5u * (VX() & 0xFu); return next;
     case 0x30:
         // Past the digits the font has, where the digit would be, as on the calculator.
-        if (superChip()) State.IndexReg = kind_.fontBase + sizeof Chip8Font + 10u * (VX() & 0xFu);
+        if (superChip()) State.IndexReg = kind_.fontBase + kind_.font.size() + 10u * (VX() & 0xFu);
         return next;
     case 0x33: storeBcd(); return next;
     case 0x3A:

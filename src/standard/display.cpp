@@ -44,7 +44,7 @@ void StandardInterpreter::scroll(int direction, int amount) {
 // rows that collided plus the rows cut off at the bottom.
 void StandardInterpreter::drawSprite() {
     const int n = opcode_ & 0xF;
-    const bool big = n == 0 && has(InstructionSet::SuperChip);
+    const bool big = n == 0 && kind_.extensions.superChip;
     const bool hires = screen_.hires();
     const int width = big && (hires || !kind_.calculator.loresBigSpriteIsNarrow) ? 16 : 8;
     const int height = big ? 16 : n;

@@ -1,5 +1,5 @@
-#include "standard/standard_interpreter.h"
 #include "base/texts.h"
+#include "standard/standard_interpreter.h"
 
 namespace kestrel {
 
@@ -17,6 +17,22 @@ void StandardInterpreter::finishKeyWait() {
     State.V[waitRegister_] = static_cast<std::uint8_t>(keypad_.waitedKey());
     status_ = Status::Running;
     host_.setStatusText("");
+}
+
+void StandardInterpreter::KeyDown(int keyCode, KeyPlace place) {
+    const int value = chip8KeyOf(keyCode, place);
+    if (value >= 0) keypad_.press({keyCode, place}, value);
+}
+
+// A key the key map binds gives the value of its keypad key (the highest
+// entry, as Kestrel's machine takes it); any other key gives its place in the
+// letter block, if it has one. -1: no CHIP-8 key.
+int StandardInterpreter::chip8KeyOf(int keyCode, KeyPlace place) const {
+    int keypadKey = 0;
+    for (int i = 1; i <= KeypadKeys; ++i) {
+        if (State.KeyMap[static_cast<std::size_t>(i)] == keyCode) keypadKey = i;
+    }
+    return keypadKey != 0 ? Chip8KeyValue(keypadKey) : LetterBlockValue(place);
 }
 
 } // namespace kestrel

@@ -6,22 +6,26 @@
 namespace kestrel {
 
 StandardInterpreter::StandardInterpreter(MachineState& state, const MachineKind& kind, Host& host,
-                                         RandomSource& random, Chip8Keypad& keypad,
-                                         ScreenSurface& surface,
-                                         std::array<std::uint8_t, 16>& flagRegisters)
-    : State(state), kind_(kind), host_(host), random_(random), keypad_(keypad), surface_(surface),
-      flagRegisters_(flagRegisters) {}
+                                         RandomSource& random, ScreenSurface& surface,
+                                         RunControl& runs)
+    : State(state), kind_(kind), host_(host), random_(random), surface_(surface), runs_(runs) {}
+
+void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
+    runs_.EndAllRuns();
+    if (rom.empty()) return empty();
+    start(rom);
+}
 
 // Every byte of memory is written afresh: a standard machine starts each
 // program from the same state. The flag registers are the calculator's and
 // outlive it.
-void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
-    State.StartAfresh(kind_.memorySize, rom);
+void StandardInterpreter::start(std::span<const std::uint8_t> rom) {
+    State.StartAfresh(kind_, rom);
     addressMask_ = kind_.memorySize - 1; // every size is a power of two
-    std::copy(std::begin(Chip8Font), std::end(Chip8Font), State.Memory.begin() + kind_.fontBase);
+    std::copy(kind_.font.begin(), kind_.font.end(), State.Memory.begin() + kind_.fontBase);
     std::copy(kind_.bigFont.begin(), kind_.bigFont.end(),
-              State.Memory.begin() + kind_.fontBase + sizeof Chip8Font);
-    State.ProgramCounter = ProgramStart;
+              State.Memory.begin() + kind_.fontBase + kind_.font.size());
+    State.ProgramCounter = kind_.programStart;
     screen_ = FrameBuffer{};
     planes_ = 1;
     pattern_.fill(0xF0); // the plain 500 Hz beep at the default pitch
@@ -33,12 +37,17 @@ void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
 }
 
 // The machine as a reset leaves it, with no program in it.
-void StandardInterpreter::Empty() {
-    Reset({});
+void StandardInterpreter::empty() {
+    start({});
     status_ = Status::Empty;
 }
 
-void StandardInterpreter::RunFrame(int instructions) {
+void StandardInterpreter::Frame(int rate) {
+    runFrame(rate);
+    if (!fault_.empty()) runs_.ReportFault(std::exchange(fault_, std::string()));
+}
+
+void StandardInterpreter::runFrame(int instructions) {
     if (State.Paused || (status_ != Status::Running && !WaitingForKey())) return;
     countTimers();
     if (status_ == Status::WaitingForKey) finishKeyWait();
@@ -46,10 +55,6 @@ void StandardInterpreter::RunFrame(int instructions) {
     keypad_.beginFrame();
     runInstructions(instructions);
     if (pictureChanged_) paintPicture();
-}
-
-std::string StandardInterpreter::TakeFault() {
-    return std::exchange(fault_, std::string());
 }
 
 // Choosing a machine sets the default colours again: the picture is painted

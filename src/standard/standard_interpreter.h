@@ -1,12 +1,14 @@
 #pragma once
 
+#include "base/host.h"
+#include "base/interpreter.h"
+#include "base/machine_state.h"
+#include "base/platform.h"
+#include "base/random_source.h"
+#include "base/run_control.h"
 #include "base/screen_surface.h"
 #include "standard/chip8_keypad.h"
 #include "standard/frame_buffer.h"
-#include "base/host.h"
-#include "base/platform.h"
-#include "base/machine_state.h"
-#include "base/random_source.h"
 
 #include <array>
 #include <cstdint>
@@ -29,10 +31,11 @@ double PatternRate(std::uint8_t pitch);
 // instructions and returns. Waiting for a key, having nothing to run and
 // having stopped are states, not loops.
 //
-// It shares the machine's registers and memory (MachineState) with Kestrel's
-// own interpreter, which never runs at the same time, and keeps the rest of
-// a standard machine here.
-class StandardInterpreter {
+// A standard machine's registers and memory are the MachineState the Machine
+// holds, which Kestrel's own interpreter, never running at the same time,
+// shares for the same purpose; everything else of the machine is kept here:
+// screen, planes, flag registers, keys, sound and status.
+class StandardInterpreter final : public Interpreter {
   public:
     enum class Status {
         Empty, // no ROM it can hold: nothing runs
@@ -44,35 +47,50 @@ class StandardInterpreter {
     static constexpr std::uint8_t DefaultPitch = 64;
 
     StandardInterpreter(MachineState& state, const MachineKind& kind, Host& host,
-                        RandomSource& random, Chip8Keypad& keypad, ScreenSurface& surface,
-                        std::array<std::uint8_t, 16>& flagRegisters);
+                        RandomSource& random, ScreenSurface& surface, RunControl& runs);
 
-    // Memory, registers, timers, screen and sound afresh, the fonts and `rom`
-    // written; the machine then runs.
-    void Reset(std::span<const std::uint8_t> rom);
-    // Nothing to run: memory with the fonts alone, a dark picture, and frames
-    // that do nothing.
-    void Empty();
-
+    // Interpreter.
+    void Chosen(std::span<const std::uint8_t>) override { SetPalette(DefaultPalette); }
+    void RomRead(std::span<const std::uint8_t>) override {} // its Reset writes memory afresh
+    // A run of Kestrel's machine, or a remap wait, still on the stack unwinds;
+    // the program restarts as loaded, or with none there is nothing to run.
+    void Reset(std::span<const std::uint8_t> rom) override;
+    void Run() override {} // it runs from the frame clock
+    void Tick() override {}
     // One frame: the timers count, a key that was tapped since the last
-    // frame is held for this one, and up to `instructions` run. Nothing of it
-    // happens while paused.
-    void RunFrame(int instructions);
-    void PauseChanged(); // State.Paused has just been flipped
+    // frame is held for this one, and up to `rate` instructions run. Nothing
+    // of it happens while paused. A fault that stopped the machine is told
+    // once the frame is over, so that the box's own event loop never runs
+    // inside the frame.
+    void Frame(int rate) override;
+    void PauseChanged() override;
+    bool WaitingForKey() const override { return status_ == Status::WaitingForKey; }
+
+    // Every host key goes to the keypad, whichever machine runs, so that a key
+    // held across a switch of machines goes up when it is released.
+    void KeyDown(int keyCode, KeyPlace place);
+    void KeyUp(int keyCode, KeyPlace place) { keypad_.release({keyCode, place}); }
+    void ReleaseAllKeys() { keypad_.releaseAll(); }
+    const Chip8Keypad& Keypad() const { return keypad_; }
 
     Status status() const { return status_; }
-    bool WaitingForKey() const { return status_ == Status::WaitingForKey; }
-    // The message of a fault that stopped the machine in the last frame, once.
-    std::string TakeFault();
 
     const FrameBuffer& Screen() const { return screen_; }
-    // Colours of none, plane 1, plane 2 and both, as 0xRRGGBB.
-    using Palette = std::array<std::int32_t, 4>;
-    static constexpr Palette DefaultPalette = {0x000000, 0x00FF00, 0xFF00FF, 0xFFFFFF};
+    using Palette = kestrel::Palette;
+    static constexpr Palette DefaultPalette = kestrel::DefaultPalette;
     void SetPalette(const Palette& palette);
 
   private:
     friend class testing::MachineDoor;
+
+    // standard/standard_interpreter.cpp
+    // Memory, registers, timers, screen and sound afresh, the fonts and `rom`
+    // written; the machine then runs.
+    void start(std::span<const std::uint8_t> rom);
+    // Nothing to run: memory with the fonts alone, a dark picture, and frames
+    // that do nothing.
+    void empty();
+    void runFrame(int instructions);
 
     // standard/decode.cpp
     void runInstructions(int count);
@@ -83,7 +101,6 @@ class StandardInterpreter {
     std::uint8_t& VX() { return State.V[x_]; }
     std::uint8_t& VY() { return State.V[y_]; }
     std::uint8_t& VF() { return State.V[15]; }
-    bool has(InstructionSet set) const { return kind_.instructions >= set; }
     // A running machine stops running mid-frame only through here, so that
     // the frame's loop has one flag to look at.
     void leaveRunning(Status status) {
@@ -133,14 +150,18 @@ class StandardInterpreter {
     // standard/keys.cpp
     void beginKeyWait();
     void finishKeyWait(); // at a frame's start, once the key has gone up
+    int chip8KeyOf(int keyCode, KeyPlace place) const;
 
     MachineState& State;
     const MachineKind& kind_;
     Host& host_;
     RandomSource& random_;
-    Chip8Keypad& keypad_;
     ScreenSurface& surface_;
-    std::array<std::uint8_t, 16>& flagRegisters_;
+    RunControl& runs_;
+    Chip8Keypad keypad_; // the sixteen keys
+    // SUPER-CHIP's and XO-CHIP's flag registers: kept while Kestrel runs,
+    // across programs and machines, as the calculator kept them.
+    std::array<std::uint8_t, 16> flagRegisters_{};
 
     Status status_ = Status::Empty;
     std::uint32_t addressMask_ = 0xFFF;

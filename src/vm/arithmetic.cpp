@@ -1,4 +1,4 @@
-#include "machine/machine.h"
+#include "vm/kestrel_interpreter.h"
 
 namespace kestrel {
 
@@ -6,30 +6,30 @@ namespace kestrel {
 // registers as they stand after that write, so with X or Y = F the new flag
 // is an operand.
 
-void Machine::LoadRegWithConstant() {
+void KestrelInterpreter::LoadRegWithConstant() {
     VX() = NN();
 }
 
-void Machine::AddConstantToReg() {
+void KestrelInterpreter::AddConstantToReg() {
     State.Scratch = VX() + NN();
     if (State.Scratch > 255) State.Scratch -= 256;
     VX() = static_cast<std::uint8_t>(State.Scratch);
 }
 
-void Machine::LoadRegWithReg() {
+void KestrelInterpreter::LoadRegWithReg() {
     VX() = VY();
 }
-void Machine::OrRegWithReg() {
+void KestrelInterpreter::OrRegWithReg() {
     VX() = VX() | VY();
 }
-void Machine::AndRegWithReg() {
+void KestrelInterpreter::AndRegWithReg() {
     VX() = VX() & VY();
 }
-void Machine::XorRegWithReg() {
+void KestrelInterpreter::XorRegWithReg() {
     VX() = VX() ^ VY();
 }
 
-void Machine::AddRegToReg() {
+void KestrelInterpreter::AddRegToReg() {
     const int carry = VX() + VY() > 255 ? 1 : 0;
     VF() = static_cast<std::uint8_t>(carry);
     int sum = VX() + VY();
@@ -37,14 +37,14 @@ void Machine::AddRegToReg() {
     VX() = static_cast<std::uint8_t>(sum);
 }
 
-void Machine::SubRegFromReg() {
+void KestrelInterpreter::SubRegFromReg() {
     VF() = VX() >= VY() ? 1 : 0;
     int difference = VX() - VY();
     if (difference < 0) difference += 256;
     VX() = static_cast<std::uint8_t>(difference);
 }
 
-void Machine::RSubRegFromReg() {
+void KestrelInterpreter::RSubRegFromReg() {
     VF() = VY() >= VX() ? 1 : 0;
     int difference = VY() - VX();
     if (difference < 0) difference += 256;
@@ -52,12 +52,12 @@ void Machine::RSubRegFromReg() {
 }
 
 // The shifts work on VX alone; Y is not read.
-void Machine::ShiftRegRight() {
+void KestrelInterpreter::ShiftRegRight() {
     VF() = VX() & 1;
     VX() = VX() >> 1;
 }
 
-void Machine::ShiftRegLeft() {
+void KestrelInterpreter::ShiftRegLeft() {
     VF() = (VX() & 128) != 0 ? 1 : 0;
     State.Scratch = VX() * 2;
     if (State.Scratch > 255) State.Scratch -= 256;
@@ -65,7 +65,7 @@ void Machine::ShiftRegLeft() {
 }
 
 // Exactly one draw of u in [0, 1); r is the integer part of 256 u.
-void Machine::CreateRandomNumber() {
+void KestrelInterpreter::CreateRandomNumber() {
     const int r = static_cast<int>(256.0 * random_.NextUniform());
     VX() = static_cast<std::uint8_t>(NN() & r);
 }

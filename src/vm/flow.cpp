@@ -1,18 +1,16 @@
-#include "machine/machine.h"
+#include "base/texts.h"
+#include "vm/kestrel_interpreter.h"
 
 namespace kestrel {
 
-void Machine::JumpToAddress() {
+void KestrelInterpreter::JumpToAddress() {
     State.ProgramCounter = NNN();
 }
 
-void Machine::JumpToSub() {
-    if (State.StackPointer >= kind_.stackSlots) {
-        stopRun("Instruction " + instructionName() + " at address " +
-                std::to_string(instructionAddress_) +
-                " would make a call with the call stack full (depth " +
-                std::to_string(State.StackPointer) + " of " + std::to_string(kind_.stackSlots) +
-                ").");
+void KestrelInterpreter::JumpToSub() {
+    if (State.StackPointer >= KestrelMachine.stackSlots) {
+        runs_.StopRun(instructionText() + " " +
+                      CallStackFullText(State.StackPointer, KestrelMachine.stackSlots));
         return;
     }
     // The return address is kept as the signed 16-bit value the slot holds.
@@ -22,12 +20,9 @@ void Machine::JumpToSub() {
     State.ProgramCounter = NNN();
 }
 
-void Machine::ReturnFromSub() {
+void KestrelInterpreter::ReturnFromSub() {
     if (State.StackPointer <= 0) {
-        stopRun("Instruction " + instructionName() + " at address " +
-                std::to_string(instructionAddress_) +
-                " would return with the call stack empty (depth " +
-                std::to_string(State.StackPointer) + ").");
+        runs_.StopRun(instructionText() + " " + CallStackEmptyText(State.StackPointer));
         return;
     }
     --State.StackPointer;
@@ -38,23 +33,23 @@ void Machine::ReturnFromSub() {
 }
 
 // Not masked: BFFF with V0 = FF goes to 0x10FE.
-void Machine::JumpToAddressPlusReg0() {
+void KestrelInterpreter::JumpToAddressPlusReg0() {
     State.ProgramCounter = State.V[0] + NNN();
 }
 
-void Machine::SkipIfRegEqual() {
+void KestrelInterpreter::SkipIfRegEqual() {
     if (VX() == NN()) State.ProgramCounter += 2;
 }
 
-void Machine::SkipIfRegNotEqual() {
+void KestrelInterpreter::SkipIfRegNotEqual() {
     if (VX() != NN()) State.ProgramCounter += 2;
 }
 
-void Machine::SkipIfRegEqualReg() {
+void KestrelInterpreter::SkipIfRegEqualReg() {
     if (VX() == VY()) State.ProgramCounter += 2;
 }
 
-void Machine::SkipIfRegNotEqualReg() {
+void KestrelInterpreter::SkipIfRegNotEqualReg() {
     if (VX() != VY()) State.ProgramCounter += 2;
 }
 

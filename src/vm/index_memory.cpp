@@ -1,24 +1,24 @@
-#include "machine/machine.h"
+#include "vm/kestrel_interpreter.h"
 
 namespace kestrel {
 
 // I is never masked or wrapped; it is checked only where it addresses Memory.
 
-void Machine::LoadIndexWithConstant() {
+void KestrelInterpreter::LoadIndexWithConstant() {
     State.IndexReg = NNN();
 }
 
-void Machine::AddRegToIndex() {
+void KestrelInterpreter::AddRegToIndex() {
     State.IndexReg += VX();
 }
 
 // VX is used whole: digits past F point beyond the font, into plain memory.
-void Machine::PointIndexToFont() {
+void KestrelInterpreter::PointIndexToFont() {
     State.IndexReg = FontBase + 5u * VX();
 }
 
 // Ones digit first, at I+2; the run stops at the first store outside memory.
-void Machine::StoreBCD() {
+void KestrelInterpreter::StoreBCD() {
     int value = VX();
     for (int k = 3; k >= 1; --k) {
         const std::uint64_t address = State.IndexReg + static_cast<std::uint64_t>(k - 1);
@@ -28,7 +28,7 @@ void Machine::StoreBCD() {
     }
 }
 
-void Machine::StoreRegsAtIndex() {
+void KestrelInterpreter::StoreRegsAtIndex() {
     for (std::uint64_t k = 0; k <= State.Nibble2; ++k) {
         const std::uint64_t address = State.IndexReg + k;
         if (address > LastAddress) return stopRunAtAddress(address);
@@ -36,7 +36,7 @@ void Machine::StoreRegsAtIndex() {
     }
 }
 
-void Machine::LoadRegsFromIndex() {
+void KestrelInterpreter::LoadRegsFromIndex() {
     for (std::uint64_t k = 0; k <= State.Nibble2; ++k) {
         const std::uint64_t address = State.IndexReg + k;
         if (address > LastAddress) return stopRunAtAddress(address);

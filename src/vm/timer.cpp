@@ -1,42 +1,24 @@
-#include "machine/machine.h"
+#include "vm/kestrel_interpreter.h"
 
 namespace kestrel {
 
 // The tick never counts the sound timer down: any non-zero value becomes one
-// tone of ten milliseconds a unit, and is cleared. A standard machine's timers
-// are its frames' alone, and the window stops the tick while one runs.
-void Machine::Timer1_Timer() {
-    if (standard()) return;
+// tone of ten milliseconds a unit, and is cleared.
+void KestrelInterpreter::Timer1_Timer() {
     if (State.DelayTimer > 0) --State.DelayTimer;
     if (State.SoundTimer > 0) {
-        host_.tone(500, State.SoundTimer * 10);
+        host_.tone(KestrelMachine.toneHz, State.SoundTimer * KestrelMachine.toneUnitMs);
         State.SoundTimer = 0;
     }
 }
 
-// A fault that stopped the machine is told once the frame is over, so that
-// the box's own event loop never runs inside the frame.
-void Machine::StartFrame() {
-    if (!standard()) return;
-    standard_.RunFrame(Rate());
-    const std::string fault = standard_.TakeFault();
-    if (fault.empty()) return;
-    lastFault_ = fault;
-    host_.reportFault(lastFault_);
-}
-
-void Machine::pausex_Click() {
-    State.Paused = !State.Paused;
-    if (standard()) standard_.PauseChanged();
-}
-
-void Machine::GetDelayTimerIntoReg() {
+void KestrelInterpreter::GetDelayTimerIntoReg() {
     VX() = State.DelayTimer;
 }
-void Machine::SetDelayTimer() {
+void KestrelInterpreter::SetDelayTimer() {
     State.DelayTimer = VX();
 }
-void Machine::SetSoundTimer() {
+void KestrelInterpreter::SetSoundTimer() {
     State.SoundTimer = VX();
 }
 

@@ -305,7 +305,7 @@ class OpenRomTest : public QObject {
             runUntil(form, [&] { return form.machine().Surface().ReadPixel(5, 8) == LitColour; }));
 
         const Machine& machine = form.machine();
-        QCOMPARE(machine.Kind().rules, Rules::Chip8);
+        QCOMPARE(machine.Kind().engine, Engine::Standard);
         QCOMPARE(machine.Kind().quirks.vblank, ModernChip8Machine.quirks.vblank);
         QCOMPARE(machine.Kind().quirks.logic, ModernChip8Machine.quirks.logic);
         QCOMPARE(machine.Rate(), ModernChip8Machine.rate);
@@ -319,7 +319,7 @@ class OpenRomTest : public QObject {
         QVERIFY(runFor(form, 50));
         answerDialog(demo);
         action(form, "OpenROM")->trigger();
-        QCOMPARE(machine.Kind().rules, Rules::Kestrel);
+        QCOMPARE(machine.Kind().engine, Engine::Kestrel);
         QVERIFY(runFor(form, 100));
     }
 

@@ -183,7 +183,7 @@ class WindowLayoutTest : public QObject {
         }));
         QVERIFY(switched);
         QVERIFY(vip->isChecked());
-        QCOMPARE(machine.Kind().rules, Rules::Chip8);
+        QCOMPARE(machine.Kind().engine, Engine::Standard);
         QCOMPARE(int(machine.State.V[1]), 0);
         QCOMPARE(int(machine.State.V[5]), 0); // a fresh start
         QCOMPARE(int(machine.State.Memory[0x50]), 0xF0);

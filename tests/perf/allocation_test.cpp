@@ -3,10 +3,10 @@
 // makes goes through the replaced operator new below and is counted while
 // the counter is on.
 
+#include "machine/machine.h"
 #include "support/passes.h"
 #include "support/program_bytes.h"
 #include "support/silent_host.h"
-#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

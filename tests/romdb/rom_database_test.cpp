@@ -1,10 +1,11 @@
 #include "romdb/rom_database.h"
 
+#include "machine/machine.h"
 #include "romdb/rom_machine.h"
 #include "support/fake_host.h"
-#include "machine/machine.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 #include <algorithm>
 #include <fstream>
@@ -16,16 +17,13 @@ namespace kestrel::romdb {
 
 // Failures name the fields rather than dump bytes.
 void PrintTo(const RomChoice& c, std::ostream* os) {
-    static constexpr const char* Platforms[] = {"OriginalChip8", "ModernChip8", "SuperChip",
-                                                "XoChip"};
     const auto quirks = [os](const std::vector<QuirkOverride>& list) {
         *os << "[";
         for (const auto& q : list)
             *os << q.quirk << "=" << q.value << " ";
         *os << "]";
     };
-    *os << "{status " << static_cast<int>(c.status) << ", "
-        << Platforms[static_cast<int>(c.platform)] << ", overrides ";
+    *os << "{status " << static_cast<int>(c.status) << ", " << c.platform->name << ", overrides ";
     quirks(c.quirkOverrides);
     *os << ", tickrate " << (c.tickrate ? std::to_string(*c.tickrate) : "none") << ", title \""
         << c.title << "\", other \"" << c.otherPlatformName << "\", id \"" << c.platformId
@@ -40,7 +38,11 @@ void PrintTo(const RomChoice& c, std::ostream* os) {
 namespace {
 
 using enum RomStatus;
-using enum RunPlatform;
+// The machines the database's platforms run on, by the database's names.
+const MachineKind* const OriginalChip8 = &CosmacVipMachine;
+const MachineKind* const ModernChip8 = &ModernChip8Machine;
+const MachineKind* const SuperChip = &SuperChipModernMachine;
+const MachineKind* const XoChip = &XoChipMachine;
 
 std::string Hex(const Sha1Digest& d) {
     static constexpr char Digits[] = "0123456789abcdef";
@@ -62,11 +64,11 @@ std::span<const std::uint8_t> Bytes(std::string_view s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
-// A platform's seven quirks in QuirkNames' order, as "1010100".
+// A platform's seven quirks in QuirkFields' order, as "1010100".
 std::vector<QuirkOverride> Quirks7(std::string_view bits) {
     std::vector<QuirkOverride> out;
-    for (std::size_t k = 0; k < QuirkNames.size(); ++k)
-        out.push_back({QuirkNames[k], bits.at(k) == '1'});
+    for (std::size_t k = 0; k < std::size(QuirkFields); ++k)
+        out.push_back({QuirkFields[k].name, bits.at(k) == '1'});
     return out;
 }
 
@@ -234,21 +236,22 @@ TEST(RomDatabase, EveryVendoredRomButOneIsForAMachineKestrelRuns) {
     const auto& db = RomDatabase::Vendored();
     int known = 0;
     int other = 0;
-    std::array<int, 4> onPlatform{};
+    std::map<const MachineKind*, int> onPlatform;
     for (const auto& hash : db.Hashes()) {
         const RomChoice c = db.Choose(hash);
         if (c.status == Known) {
             ++known;
-            ++onPlatform[static_cast<int>(c.platform)];
-            EXPECT_EQ(c.platformQuirks.size(), QuirkNames.size()) << Hex(hash);
+            ++onPlatform[c.platform];
+            EXPECT_EQ(c.platformQuirks.size(), std::size(QuirkFields)) << Hex(hash);
         } else {
             ++other;
             EXPECT_EQ(c.status, KnownForOtherPlatforms) << Hex(hash);
         }
     }
     std::cout << "Known " << known << ", KnownForOtherPlatforms " << other << "; on VIP "
-              << onPlatform[0] << ", modern " << onPlatform[1] << ", SUPER-CHIP " << onPlatform[2]
-              << ", XO-CHIP " << onPlatform[3] << "\n";
+              << onPlatform[OriginalChip8] << ", modern " << onPlatform[ModernChip8]
+              << ", SUPER-CHIP " << onPlatform[SuperChip] << ", XO-CHIP " << onPlatform[XoChip]
+              << "\n";
     EXPECT_EQ(known, 542);
     EXPECT_EQ(other, 1);
 }
@@ -424,22 +427,22 @@ TEST(RomDatabase, APaletteIsOneToFourColoursOrNone) {
 // speed chosen in CPU › Speed overrides until "Machine's own" gives it back),
 // and what the player sees.
 TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
-    using Q = std::array<bool, 7>; // in QuirkNames' order
+    using Q = std::array<bool, 7>; // in QuirkFields' order
     const auto quirksOf = [](const Quirks& q) {
         return Q{q.shift, q.memoryIncrementByX, q.memoryLeaveIUnchanged, q.wrap, q.jump, q.vblank,
                  q.logic};
     };
     const struct {
         RomChoice choice;
-        Rules rules;
+        Engine engine;
         Q quirks;
         int rate;
         std::string_view title;
         std::string_view warningHas; // empty: no warning
     } rows[] = {
-        {{Unknown, ModernChip8, {}, 12, "", ""}, Rules::Chip8, {}, 12, "", ""},
+        {{Unknown, ModernChip8, {}, 12, "", ""}, Engine::Standard, {}, 12, "", ""},
         {{Known, OriginalChip8, {}, 15, "15 Puzzle", ""},
-         Rules::Chip8,
+         Engine::Standard,
          {0, 0, 0, 0, 0, 1, 1},
          15,
          "15 Puzzle",
@@ -451,7 +454,7 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
           1000,
           "Quirky",
           ""},
-         Rules::Chip8,
+         Engine::Standard,
          {1, 0, 0, 0, 0, 0, 1},
          1000,
          "Quirky",
@@ -462,13 +465,13 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
           std::nullopt,
           "No rate",
           ""},
-         Rules::Chip8,
+         Engine::Standard,
          {0, 0, 1, 0, 1, 0, 0},
          12,
          "No rate",
          ""},
         {{KnownForOtherPlatforms, ModernChip8, {}, 15, "Clock", "CHIP-8 with VIP instructions"},
-         Rules::Chip8,
+         Engine::Standard,
          {},
          15,
          "Clock",
@@ -485,7 +488,7 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
           "xochip",
           "XO-CHIP",
           Quirks7("0001000")},
-         Rules::Chip8,
+         Engine::Standard,
          {0, 0, 0, 1, 0, 0, 0},
          200'000,
          "Alien-Inv8sion",
@@ -499,14 +502,14 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
           "superchip",
           "Superchip 1.1",
           Quirks7("1010100")},
-         Rules::Chip8,
+         Engine::Standard,
          {1, 0, 1, 0, 1, 0, 1},
          30,
          "Horsey",
          ""},
         // Listed, but for no platform at all.
         {{KnownForOtherPlatforms, ModernChip8, {}, 12, "Bare", ""},
-         Rules::Chip8,
+         Engine::Standard,
          {},
          12,
          "Bare",
@@ -515,7 +518,7 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.choice.title);
         const RomMachine rom = RomMachineFor(row.choice);
-        EXPECT_EQ(rom.kind.rules, row.rules);
+        EXPECT_EQ(rom.kind.engine, row.engine);
         EXPECT_EQ(quirksOf(rom.kind.quirks), row.quirks);
         EXPECT_EQ(rom.kind.romLimit, row.choice.platform == XoChip ? 65024u : 3584u);
         EXPECT_EQ(rom.programTitle, row.title);
@@ -537,7 +540,7 @@ TEST(RomDatabase, AChoiceBecomesTheMachineThatRunsTheRom) {
 
 // A ROM's colours replace Kestrel's in order; those it leaves out stay.
 TEST(RomDatabase, AChoicesColoursBecomeTheMachinesPalette) {
-    RomChoice choice{RomStatus::Known, RunPlatform::XoChip};
+    RomChoice choice{RomStatus::Known, XoChip};
     EXPECT_FALSE(RomMachineFor(choice).palette.has_value());
     choice.palette = {0x112233, 0x445566};
     const auto palette = RomMachineFor(choice).palette;

@@ -10,14 +10,14 @@ namespace kestrel::testing {
 class MachineDoor {
   public:
     // The benchmarks time one instruction and one sprite by themselves.
-    static void Interpret(Machine& machine) { machine.Interpret(); }
-    static void DrawSprite(Machine& machine) { machine.DrawSprite(); }
+    static void Interpret(Machine& machine) { machine.kestrel_.Interpret(); }
+    static void DrawSprite(Machine& machine) { machine.kestrel_.DrawSprite(); }
     // The fuzzer checks the sprite painter's bit index stays within a byte.
-    static int SpriteBit(const Machine& machine) { return machine.SpriteBit; }
+    static int SpriteBit(const Machine& machine) { return machine.kestrel_.SpriteBitIndex(); }
     // Tests paint blocks before a run, as a program that drew them would.
     static ScreenSurface& Surface(Machine& machine) { return machine.surface_; }
     // The key tests read which of the standard machines' sixteen keys are down.
-    static const Chip8Keypad& Keypad(const Machine& machine) { return machine.keypad_; }
+    static const Chip8Keypad& Keypad(const Machine& machine) { return machine.standard_.Keypad(); }
     // The fuzzer checks a standard machine's status and screen after each frame.
     static const StandardInterpreter& Standard(const Machine& machine) { return machine.standard_; }
     // The benchmarks time single instructions of a standard machine.

@@ -9,7 +9,7 @@ namespace kestrel::testing {
 
 RomRunner::RomRunner(const MachineKind& kind) : machine(host) {
     machine.LoadDefaultKeyMap();
-    if (kind.rules == Rules::Kestrel) return;
+    if (kind.engine == Engine::Kestrel) return;
     machine.SelectMachine(kind);
     host = FakeHost{}; // the switch's own reset is not the test's
 }

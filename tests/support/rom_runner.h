@@ -1,8 +1,8 @@
 #pragma once
 
+#include "machine/machine.h"
 #include "support/fake_host.h"
 #include "support/passes.h"
-#include "machine/machine.h"
 
 #include <cstdint>
 #include <functional>
@@ -79,7 +79,7 @@ class RomRunner {
     MachineState& state() { return machine.State; }
 
   private:
-    bool standard() const { return machine.Kind().rules == Rules::Chip8; }
+    bool standard() const { return machine.Kind().engine == Engine::Standard; }
     void openImage();
     std::vector<std::uint8_t> image_; // the standard machine's ROM, from 512
     bool imageChanged_ = false;

@@ -2,10 +2,10 @@
 // must be refused quickly, with a message that names the file, and leave
 // Memory byte for byte as it was, with no reset after it.
 
+#include "machine/machine.h"
 #include "support/fake_host.h"
 #include "support/process_stats.h"
 #include "support/rom_runner.h"
-#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

@@ -162,7 +162,7 @@ TEST_F(Loading, ARomReadForOneMachineIsOpenedOnAnotherOnlyIfItFits) {
               std::string::npos)
         << r.host.loadErrors[0];
     EXPECT_EQ(s.Memory, before);
-    EXPECT_EQ(r.machine.Kind().rules, Rules::Kestrel);
+    EXPECT_EQ(r.machine.Kind().engine, Engine::Kestrel);
     EXPECT_EQ(r.host.runRequests, 0);
     EXPECT_TRUE(r.machine.RomCopy().empty());
 

@@ -160,7 +160,7 @@ TEST(Machines, ChoosingAMachineRestartsTheLastRomOnIt) {
         s.V[3] = 3;
         s.DelayTimer = 9;
         r.machine.SelectMachine(kind);
-        EXPECT_EQ(r.host.runRequests, kind.rules == Rules::Kestrel ? 1 : 0);
+        EXPECT_EQ(r.host.runRequests, kind.engine == Engine::Kestrel ? 1 : 0);
         EXPECT_EQ(s.V[3], 0);
         EXPECT_EQ(s.DelayTimer, 0);
         EXPECT_EQ(s.ProgramCounter, 512u);

@@ -3,12 +3,12 @@
 // Open ROM of a fresh random program): resident memory and the native stack
 // depth at the yields must stay flat however many runs are abandoned.
 
+#include "machine/machine.h"
 #include "support/key_codes.h"
 #include "support/passes.h"
 #include "support/process_stats.h"
 #include "support/program_bytes.h"
 #include "support/silent_host.h"
-#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

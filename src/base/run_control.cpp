@@ -1,4 +1,4 @@
-#include "machine/machine.h"
+#include "base/run_control.h"
 #include "base/texts.h"
 
 namespace kestrel {
@@ -27,25 +27,30 @@ namespace kestrel {
 //   last remap wait entered while idle posts the driver as it unwinds, if a
 //   run is wanted; the driver never posts itself.
 
-void Machine::startNewRun() {
+void RunControl::StartNewRun() {
     ++runGeneration_;
     runWanted_ = true;
     if (driverDepth_ == 0) host_.requestRun();
 }
 
-void Machine::EndAllRuns() {
+void RunControl::EndAllRuns() {
     ++runGeneration_;
     runWanted_ = false;
     host_.stopTone();
 }
 
-void Machine::stopRun(const std::string& what) {
+void RunControl::StopRun(const std::string& what) {
     ++runGeneration_;
     runWanted_ = false;
-    pendingFault_ = what + " The run has stopped; choose Reset or Open ROM to start again.";
+    pendingFault_ = what + RunStoppedText;
 }
 
-void Machine::RunDriver() {
+void RunControl::ReportFault(const std::string& text) {
+    lastFault_ = text;
+    host_.reportFault(lastFault_);
+}
+
+void RunControl::RunDriver() {
     // The active driver sees the abandoned run unwind and starts the new one.
     if (driverDepth_ > 0) return;
     // A remap wait entered while idle is still on the stack beneath us; a run
@@ -56,8 +61,8 @@ void Machine::RunDriver() {
     while (runWanted_) {
         runWanted_ = false;
         handlerRun_ = runGeneration_;
-        // A standard machine runs from its frame clock, not from here.
-        if (!standard()) start_cpu();
+        // A standard machine runs from its frame clock: its Run returns at once.
+        running_->Run();
         if (!pendingFault_.empty()) {
             lastFault_ = pendingFault_;
             pendingFault_.clear();
@@ -67,35 +72,35 @@ void Machine::RunDriver() {
     --driverDepth_;
 }
 
-void Machine::beginKeyWait() {
+void RunControl::BeginKeyWait() {
     if (keyWaits_ == 0) oldestKeyWaitRun_ = runGeneration_;
     ++keyWaits_;
     host_.setStatusText(WaitingText);
 }
 
-void Machine::endKeyWait(bool completed) {
+void RunControl::EndKeyWait(bool completed) {
     --keyWaits_;
     if (!completed) return;
-    const bool runStillWaits = (keyWaits_ > 0 && oldestKeyWaitRun_ == runGeneration_) ||
-                               (standard() && standard_.WaitingForKey());
+    const bool runStillWaits =
+        (keyWaits_ > 0 && oldestKeyWaitRun_ == runGeneration_) || running_->WaitingForKey();
     host_.setStatusText(runStillWaits ? WaitingText : std::string());
 }
 
-bool Machine::abandonedKeyWaits() const {
+bool RunControl::AbandonedKeyWaits() const {
     return keyWaits_ > 0 && oldestKeyWaitRun_ != runGeneration_;
 }
 
 // A wait entered while no run is active sits beneath any run the driver
 // would start; the driver waits for it to unwind.
-bool Machine::beginRemapWait(std::size_t button) {
+bool RunControl::BeginRemapWait(std::size_t button) {
     const bool idle = driverDepth_ == 0;
     if (idle) ++idleWaits_;
     buttonWaits_[button] = runGeneration_;
-    beginKeyWait();
+    BeginKeyWait();
     return idle;
 }
 
-void Machine::endRemapWait(std::size_t button, bool idle) {
+void RunControl::EndRemapWait(std::size_t button, bool idle) {
     buttonWaits_[button].reset();
     if (!idle) return;
     --idleWaits_;
