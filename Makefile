@@ -69,4 +69,4 @@ fuzz: deps
 # The chaos test of the real window (tests/e2e/chaos_test.sh) for
 # CHAOS_SECONDS; CHAOS_SEED replays a run.
 chaos: deps build
-	CHAOS_SECONDS=$(CHAOS_SECONDS) ./tests/e2e/chaos_test.sh $(BUILD)/kestrel roms $(BUILD)/tests/e2e/chaos
+	KESTREL_MACHINE_NAMES=$(BUILD)/tests/e2e/kestrel_machine_names CHAOS_SECONDS=$(CHAOS_SECONDS) ./tests/e2e/chaos_test.sh $(BUILD)/kestrel roms $(BUILD)/tests/e2e/chaos

@@ -116,16 +116,16 @@ const std::vector<std::uint16_t> CountInstructions = {
 } // namespace
 
 int main(int argc, char** argv) {
-    const char* which = argc > 1 ? argv[1] : "modern";
+    const char* which = argc > 1 ? argv[1] : "chip-8";
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
     const int speed = argc > 3 ? std::atoi(argv[3]) : 0;
-    const bool extended = std::strcmp(which, "superchip") == 0 || std::strcmp(which, "xochip") == 0;
-    const kestrel::MachineKind& kind =
-        std::strcmp(which, "vip") == 0         ? kestrel::CosmacVipMachine
-        : std::strcmp(which, "kestrel") == 0   ? kestrel::KestrelMachine
-        : std::strcmp(which, "superchip") == 0 ? kestrel::SuperChipModernMachine
-        : std::strcmp(which, "xochip") == 0    ? kestrel::XoChipMachine
-                                               : kestrel::ModernChip8Machine;
+    // The machine by its command-line name, as kestrel-run names it.
+    const kestrel::MachineKind* chosen = &kestrel::ModernChip8Machine;
+    for (const kestrel::MachineKind* kind : kestrel::Platforms) {
+        if (kind->commandName == which) chosen = kind;
+    }
+    const kestrel::MachineKind& kind = *chosen;
+    const bool extended = kind.hasHires();
     QApplication app(argc, argv);
     kestrel::Form1 form;
     form.show();

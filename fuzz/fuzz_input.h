@@ -21,6 +21,8 @@
 //
 // Missing bytes read as zero, so every byte string is a valid input.
 
+#include "base/platform.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -49,7 +51,7 @@ enum class EventKind : std::uint8_t {
 
 // Machine number n: 0 Kestrel's, 1 the COSMAC VIP, 2 CHIP-8 (modern), 3 SUPER-CHIP 1.1,
 // 4 SUPER-CHIP (modern), 5 XO-CHIP; 6 and 7 are 0 and 1 again.
-inline constexpr int MachineCount = 6;
+inline constexpr int MachineCount = static_cast<int>(std::size(Platforms));
 inline constexpr int MachineOf(int bits) {
     return (bits & 7) % MachineCount;
 }

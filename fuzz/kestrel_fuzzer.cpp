@@ -41,10 +41,7 @@ constexpr std::uint64_t ScreenCheckFrames = 4;
 constexpr std::uint64_t PictureCheckFrames = 32;
 
 const MachineKind& KindOf(int bits) {
-    static constexpr const MachineKind* kinds[fuzz::MachineCount] = {
-        &KestrelMachine,     &CosmacVipMachine,       &ModernChip8Machine,
-        &SuperChip11Machine, &SuperChipModernMachine, &XoChipMachine};
-    return *kinds[fuzz::MachineOf(bits)];
+    return *Platforms[fuzz::MachineOf(bits)];
 }
 
 bool IsStandard(const Machine& m) {

@@ -236,7 +236,8 @@ void Form1::showWarning(const std::string& text) {
 // chosen is refused by the machine, which starts with the font alone.
 void Form1::chooseFromRomDatabase() {
     const std::vector<std::uint8_t>& copy = machine_.RomCopy();
-    const RomMachine rom = RomMachineFor(romdb::RomDatabase::Vendored().Choose(romdb::Sha1(copy)));
+    const RomMachine rom =
+        RomMachineFor(romdb::RomDatabase::Vendored().Choose(romdb::Sha1(copy)), copy);
     const bool fits = copy.size() <= rom.kind.romLimit;
     if (fits && !rom.warning.empty()) showWarning(rom.warning);
     chooseMachine(rom.kind);
@@ -257,7 +258,7 @@ void Form1::openFromRomDatabase(const std::string& path) {
     std::optional<std::vector<std::uint8_t>> bytes = machine_.ReadRom(path, XoChipMachine);
     if (!bytes) return;
     const RomMachine rom =
-        RomMachineFor(romdb::RomDatabase::Vendored().Choose(romdb::Sha1(*bytes)));
+        RomMachineFor(romdb::RomDatabase::Vendored().Choose(romdb::Sha1(*bytes)), *bytes);
     if (bytes->size() <= rom.kind.romLimit && !rom.warning.empty()) showWarning(rom.warning);
     if (!machine_.OpenRomOn(path, std::move(*bytes), rom.kind, rom.writtenFor)) return;
     showProgramTitle(rom.programTitle);

@@ -266,7 +266,7 @@ inline constexpr MachineKind XoChipMachine = [] {
 
 // Every machine, in the order CPU › Machine lists them.
 inline constexpr const MachineKind* Platforms[] = {
-    &KestrelMachine,     &CosmacVipMachine,       &ModernChip8Machine,
+    &KestrelMachine,     &CosmacVipMachine,       &ModernChip8Machine, &TwoPageMachine,
     &SuperChip11Machine, &SuperChipModernMachine, &XoChipMachine,
 };
 

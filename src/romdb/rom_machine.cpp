@@ -16,9 +16,11 @@ std::string warningFor(const romdb::RomChoice& choice, const std::string& platfo
 
 } // namespace
 
-RomMachine RomMachineFor(const romdb::RomChoice& choice) {
+RomMachine RomMachineFor(const romdb::RomChoice& choice, std::span<const std::uint8_t> bytes) {
     RomMachine rom;
     rom.kind = *choice.platform;
+    const bool twoPage = bytes.size() >= 2 && bytes[0] == 0x12 && bytes[1] == 0x60;
+    if (choice.status == romdb::RomStatus::Unknown && twoPage) rom.kind = TwoPageMachine;
     // The platform's own quirks (chip48's differ from superchip's), then the
     // ROM's. The library names only the seven quirks; one it did not know
     // would be left as it is.

@@ -8,7 +8,9 @@
 #include "base/platform.h"
 #include "romdb/rom_database.h"
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace kestrel {
@@ -25,6 +27,8 @@ struct RomMachine {
     std::optional<Palette> palette;
 };
 
-RomMachine RomMachineFor(const romdb::RomChoice& choice);
+// `rom` is the ROM's bytes: one the database does not know that begins with
+// 12 60, the jump over the two-page interpreter's routines, runs on that.
+RomMachine RomMachineFor(const romdb::RomChoice& choice, std::span<const std::uint8_t> rom = {});
 
 } // namespace kestrel

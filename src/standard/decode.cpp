@@ -30,7 +30,7 @@ inline std::uint32_t StandardInterpreter::execute(std::uint32_t pc) {
     switch (opcode_ >> 12) {
     case 0x0:
         if (opcode_ == 0x00EE) return returnFromCall(next);
-        if (opcode_ == 0x00E0) {
+        if (opcode_ == 0x00E0 || (opcode_ == 0x0230 && kind_.extensions.twoPage)) {
             clearScreen();
             return next;
         }

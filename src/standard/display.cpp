@@ -23,7 +23,8 @@ void StandardInterpreter::setMode(bool hires) {
 // Amounts are in pixels of the current mode; the calculator's were in pixels
 // of 128 x 64 in both modes. Directions: down, up, right, left.
 void StandardInterpreter::scroll(int direction, int amount) {
-    const int pixels = kind_.calculator.scrollInHiresPixels ? amount : amount * screen_.scale();
+    const int scale = direction < 2 ? screen_.scaleY() : screen_.scaleX();
+    const int pixels = kind_.calculator.scrollInHiresPixels ? amount : amount * scale;
     // A one-plane machine's second plane is always dark: moving it too lets
     // whole rows move at once.
     const std::uint8_t planes = kind_.planes == 1 ? EveryPlane : planes_;

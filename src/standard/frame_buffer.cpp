@@ -24,12 +24,14 @@ void FrameBuffer::clear(std::uint8_t planes) {
 }
 
 // A scroll of every plane moves whole rows; one of a plane alone merges.
+// Addresses are formed from data(), never by indexing, so that an amount of 0
+// or of the whole screen points at most one past the end, where nothing is read.
 void FrameBuffer::scrollDown(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Height);
     if ((planes & AllPlanes) == AllPlanes) {
-        std::memmove(&pixels_[n * Width], &pixels_[0],
+        std::memmove(pixels_.data() + n * Width, pixels_.data(),
                      static_cast<std::size_t>((Height - n) * Width));
-        std::memset(&pixels_[0], 0, static_cast<std::size_t>(n * Width));
+        std::memset(pixels_.data(), 0, static_cast<std::size_t>(n * Width));
         return;
     }
     for (int y = Height - 1; y >= 0; --y)
@@ -40,9 +42,9 @@ void FrameBuffer::scrollDown(int n, std::uint8_t planes) {
 void FrameBuffer::scrollUp(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Height);
     if ((planes & AllPlanes) == AllPlanes) {
-        std::memmove(&pixels_[0], &pixels_[n * Width],
+        std::memmove(pixels_.data(), pixels_.data() + n * Width,
                      static_cast<std::size_t>((Height - n) * Width));
-        std::memset(&pixels_[(Height - n) * Width], 0, static_cast<std::size_t>(n * Width));
+        std::memset(pixels_.data() + (Height - n) * Width, 0, static_cast<std::size_t>(n * Width));
         return;
     }
     for (int y = 0; y < Height; ++y)
@@ -54,14 +56,14 @@ void FrameBuffer::scrollLeft(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Width);
     if ((planes & AllPlanes) == AllPlanes) {
         for (int y = 0; y < Height; ++y) {
-            std::uint8_t* row = &pixels_[y * Width];
+            std::uint8_t* row = pixels_.data() + y * Width;
             std::memmove(row, row + n, static_cast<std::size_t>(Width - n));
             std::memset(row + Width - n, 0, static_cast<std::size_t>(n));
         }
         return;
     }
     for (int y = 0; y < Height; ++y) {
-        std::uint8_t* row = &pixels_[y * Width];
+        std::uint8_t* row = pixels_.data() + y * Width;
         for (int x = 0; x < Width; ++x)
             take(row[x], x + n < Width ? row[x + n] : 0, planes);
     }
@@ -71,14 +73,14 @@ void FrameBuffer::scrollRight(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Width);
     if ((planes & AllPlanes) == AllPlanes) {
         for (int y = 0; y < Height; ++y) {
-            std::uint8_t* row = &pixels_[y * Width];
+            std::uint8_t* row = pixels_.data() + y * Width;
             std::memmove(row + n, row, static_cast<std::size_t>(Width - n));
             std::memset(row, 0, static_cast<std::size_t>(n));
         }
         return;
     }
     for (int y = 0; y < Height; ++y) {
-        std::uint8_t* row = &pixels_[y * Width];
+        std::uint8_t* row = pixels_.data() + y * Width;
         for (int x = Width - 1; x >= 0; --x)
             take(row[x], x >= n ? row[x - n] : 0, planes);
     }

@@ -27,6 +27,7 @@ void StandardInterpreter::start(std::span<const std::uint8_t> rom) {
               State.Memory.begin() + kind_.fontBase + kind_.font.size());
     State.ProgramCounter = kind_.programStart;
     screen_ = FrameBuffer{};
+    screen_.setLoresSize(kind_.screen.width, kind_.screen.height);
     planes_ = 1;
     pattern_.fill(0xF0); // the plain 500 Hz beep at the default pitch
     pitch_ = DefaultPitch;

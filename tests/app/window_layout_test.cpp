@@ -124,8 +124,9 @@ class WindowLayoutTest : public QObject {
         QMenu* machines = top[1]->menu()->actions().at(2)->menu();
         QVERIFY(machines != nullptr);
         QCOMPARE(captions(machines),
-                 QStringList({"Kestrel", "CHIP-8 (COSMAC VIP)", "CHIP-8 (modern)", "SUPER-CHIP 1.1",
-                              "SUPER-CHIP (modern)", "XO-CHIP", "From the ROM database"}));
+                 QStringList({"Kestrel", "CHIP-8 (COSMAC VIP)", "CHIP-8 (modern)",
+                              "CHIP-8 (two-page, 64 x 64)", "SUPER-CHIP 1.1", "SUPER-CHIP (modern)",
+                              "XO-CHIP", "From the ROM database"}));
 
         // No access keys, shortcuts or separators anywhere; check marks only
         // on the machines, exclusive, with Kestrel's checked at start.

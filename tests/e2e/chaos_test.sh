@@ -242,12 +242,12 @@ ev_pause() {
         log "  a warning box came up: pause state unknown"
     fi
 }
-machine_names=(Kestrel "COSMAC VIP" modern "SUPER-CHIP 1.1" "SUPER-CHIP modern" XO-CHIP)
-machine=1 # the item of CPU > Machine chosen last
+mapfile -t machine_names < <(machine_names)
+machine=Kestrel # the item of CPU > Machine chosen last
 ev_machine() {
     rnd ${#machine_names[@]}
-    local item=$((r + 1)) status
-    log "machine ${machine_names[$r]}"
+    local item=${machine_names[$r]} status
+    log "machine $item"
     for _ in 1 2 3; do
         tidy machine
         choose_machine "$item" && machine=$item && return 0
@@ -312,7 +312,7 @@ ev_hold() {
 ev_speed() {
     rnd 7
     local item=$((r + 1)) status
-    if [ "$machine" = 1 ]; then
+    if [ "$machine" = Kestrel ]; then
         log "speed $item, on Kestrel's machine"
         tidy speed
         # Nothing is to open: with the CPU menu open and the pointer on

@@ -28,13 +28,13 @@ wait_gone Open "$Patience" || fail "the file dialog did not close in $Patience s
 timeout 5 xdotool windowfocus --sync "$main" 2>/dev/null
 compare kestrel machines_kestrel
 
-choose_machine 2 || fail "CPU > Machine > CHIP-8 (COSMAC VIP) could not be chosen"
+choose_machine "CHIP-8 (COSMAC VIP)" || fail "CPU > Machine > CHIP-8 (COSMAC VIP) could not be chosen"
 compare vip machines_vip
 
-choose_machine 3 || fail "CPU > Machine > CHIP-8 (modern) could not be chosen"
+choose_machine "CHIP-8 (modern)" || fail "CPU > Machine > CHIP-8 (modern) could not be chosen"
 compare modern machines_modern
 
-choose_machine 1 || fail "CPU > Machine > Kestrel could not be chosen"
+choose_machine Kestrel || fail "CPU > Machine > Kestrel could not be chosen"
 compare kestrel-again machines_kestrel
 
 # ---- Several keys at once on a standard machine --------------------------
@@ -73,7 +73,7 @@ keys_rom="$shots/keys.ch8"
 printf '\x6a\x00\x63\x00\xea\x9e\x12\x0a\x63\x01\xa3\x00\xfa\x1e\xf0\x65\x50\x30\x22\x1e\x7a\x01\x4a\x10\x6a\x00\x12\x02\x00\x00\xa3\x00\xfa\x1e\x80\x30\xf0\x55\x61\x07\x81\xa2\x81\x1e\x81\x1e\x81\x1e\x62\x08\x82\xa2\xfa\x29\xd1\x25\x00\xee' >"$keys_rom"
 pick_file "$keys_rom" || fail "keys: no file dialog"
 wait_gone Open "$Patience" || fail "keys: the file dialog did not close in $Patience s"
-choose_machine 3 || fail "keys: CPU > Machine > CHIP-8 (modern) could not be chosen"
+choose_machine "CHIP-8 (modern)" || fail "keys: CPU > Machine > CHIP-8 (modern) could not be chosen"
 timeout 5 xdotool windowfocus --sync "$main" 2>/dev/null
 sleep 0.5
 # x is key 0 by its place (bottom row, 2nd), keypad 6 is key 6, v is key F.
@@ -112,11 +112,11 @@ $(cat "$shots/$1.screen")"
 # The count of starts, kept in the flag registers, is 01 on 1.1 and 02 once
 # choosing modern has started the program again.
 superchip_rom=$(dirname "$rom")/superchip.ch8
-choose_machine 4 || fail "CPU > Machine > SUPER-CHIP 1.1 could not be chosen"
+choose_machine "SUPER-CHIP 1.1" || fail "CPU > Machine > SUPER-CHIP 1.1 could not be chosen"
 pick_file "$superchip_rom" || fail "superchip: no file dialog"
 wait_gone Open 5 || fail "superchip: the file dialog did not close"
 compare_hires superchip-11 superchip_11
-choose_machine 5 || fail "CPU > Machine > SUPER-CHIP (modern) could not be chosen"
+choose_machine "SUPER-CHIP (modern)" || fail "CPU > Machine > SUPER-CHIP (modern) could not be chosen"
 compare_hires superchip-modern superchip_modern
 
 alive || fail "kestrel ended by itself"

@@ -296,7 +296,8 @@ open_menu() {
 }
 
 # Items in each menu: File has two, CPU four (Reset, Pause, Machine, Speed),
-# CPU > Machine seven and CPU > Speed seven.
+# CPU > Speed seven, and CPU > Machine the machines of the platform table,
+# as kestrel_machine_names prints them, then "From the ROM database".
 menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 4; else echo 2; fi; }
 
 # click_item ITEM COUNT: clicks item ITEM of the COUNT-item popup at popup_x,
@@ -341,10 +342,23 @@ submenu_command() {
     click_item "$2" "$3"
 }
 
-# choose_machine ITEM: CPU > Machine > item ITEM (1 Kestrel, 2 COSMAC VIP,
-# 3 modern, 4 SUPER-CHIP 1.1, 5 SUPER-CHIP (modern), 6 XO-CHIP, 7 From the
-# ROM database). Returns 1 if a menu did not open, 2 if one stayed open.
-choose_machine() { submenu_command 3 "$1" 7; }
+machine_names() { "${KESTREL_MACHINE_NAMES:?the path of kestrel_machine_names}"; }
+machine_items() { echo $(($(machine_names | wc -l) + 1)); }
+
+# choose_machine NAME: CPU > Machine > the item captioned NAME ("Kestrel",
+# "XO-CHIP", "From the ROM database", ...). Returns 1 if a menu did not open
+# or no item has that caption, 2 if one stayed open.
+choose_machine() {
+    local item count
+    count=$(machine_items)
+    if [ "$1" = "From the ROM database" ]; then
+        item=$count
+    else
+        item=$(machine_names | grep -nxF -- "$1" | cut -d: -f1)
+    fi
+    [ -n "$item" ] || return 1
+    submenu_command 3 "$item" "$count"
+}
 
 # choose_speed ITEM [SECONDS]: CPU > Speed > item ITEM (1 Machine's own, 2 7,
 # 3 15, 4 30, 5 100, 6 1000, 7 10000 per frame), waiting SECONDS for the

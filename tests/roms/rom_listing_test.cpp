@@ -95,7 +95,8 @@ TEST_P(RomListing, ListingIsTheImageByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Roms, RomListing,
-                         ::testing::Values("demo", "keypad", "machines", "superchip", "xochip"),
+                         ::testing::Values("demo", "keypad", "machines", "superchip", "twopage",
+                                           "xochip"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              return info.param;
                          });

@@ -2,6 +2,7 @@
 // and timer ticks scripted at chosen yields; what they draw is compared with
 // golden screens ('#' lit, '.' dark; 64 x 32, or 128 x 64 for SUPER-CHIP;
 // XO-CHIP's 128 x 64 by colour).
+#include "romdb/rom_machine.h"
 #include "roms/rom_files.h"
 #include "support/golden_screen.h"
 #include "support/key_codes.h"
@@ -143,6 +144,20 @@ TEST(XoChipRom, DrawsFourColoursAndPlaysItsPatternAtTwoPitches) {
         EXPECT_EQ(r.host.patterns[k].pattern, beep);
         EXPECT_DOUBLE_EQ(r.host.patterns[k].samplesPerSecond, rates[k]);
     }
+}
+
+// twopage.ch8 draws a bar down all 64 rows and "64" above and below row 31;
+// each pixel covers 2 x 1 of the 128 x 64 grid. "From the ROM database",
+// which does not know it, runs it on the two-page machine by its first word.
+TEST_F(RomRun, TwoPageDrawsAllSixtyFourRows) {
+    const std::vector<std::uint8_t> rom = readBytes(romPath("twopage.ch8"));
+    const MachineKind kind = RomMachineFor(romdb::RomChoice{}, rom).kind;
+    EXPECT_EQ(kind.name, TwoPageMachine.name);
+    RomRunner r(kind);
+    ASSERT_TRUE(r.machine.LoadRom(romPath("twopage.ch8")));
+    r.runFrames(60);
+    EXPECT_TRUE(r.host.faults.empty());
+    EXPECT_TRUE(MatchesGoldenScreen(r.hiresScreen(), "twopage"));
 }
 
 // superchip.ch8 shows a line a rule that SUPER-CHIP 1.1 and modern differ
