@@ -136,8 +136,7 @@ struct MachineKind {
     int stackSlots = 0;               // outstanding calls it holds
     // Screen.
     ScreenSizes screen{};
-    int planes = 1;      // bit planes drawn, 1 or 2
-    int paletteSize = 2; // colours it shows: 2, or 4 with two planes
+    int planes = 1; // bit planes drawn, 1 or 2: it shows 2 to the power of planes colours
     CalculatorScreen calculator{};
     // Instructions, fonts, flags and pace.
     Extensions extensions{};
@@ -252,7 +251,6 @@ inline constexpr MachineKind XoChipMachine = [] {
     kind.memorySize = 65536;
     kind.romLimit = 65536 - 512;
     kind.planes = 2;
-    kind.paletteSize = 4;
     kind.extensions.xoChip = true;
     kind.bigFont = XoChipBigFont;
     kind.flagRegisters = 16;
