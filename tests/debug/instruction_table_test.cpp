@@ -40,6 +40,7 @@ struct Walk {
     debug::InstructionSetId set;
     MachineKind kind; // the two-page set runs on CHIP-8, which passes 0230 over
     const char* name;
+    friend std::ostream& operator<<(std::ostream& out, const Walk& w) { return out << w.name; }
 };
 class EveryWord : public ::testing::TestWithParam<Walk> {};
 
@@ -126,9 +127,8 @@ TEST(Disassembler, WritesOctoAsEachMachineRunsTheWord) {
     EXPECT_EQ(debug::Disassemble(XoChip, 0xF000, 0xBEEF), "i := long 0xbeef");
 }
 
-// Address, length, text and target of each line.
 std::string Listing(debug::InstructionSetId set, const std::vector<std::uint8_t>& memory,
-                    std::uint32_t from, std::uint32_t to) {
+                    std::uint32_t from, std::uint32_t to) { // address, length, text > target
     std::string listing;
     for (const debug::DisassemblyLine& line : debug::DisassembleRange(set, memory, from, to))
         listing += std::to_string(line.address) + " " + std::to_string(line.bytes.size()) + " " +
