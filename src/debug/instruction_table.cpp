@@ -211,7 +211,7 @@ std::optional<Successors> NextAddresses(InstructionSetId set, std::span<const st
     const std::uint16_t word = wordAt(set, memory, address);
     const InstructionInfo* info = Decode(set, word);
     const Flow flow = info != nullptr ? info->flow : Plain;
-    const std::uint32_t next = place(address + static_cast<std::uint32_t>(Length(set, word)));
+    const std::uint32_t next = place(address + (info != nullptr ? info->length : 2u));
     Successors successors{info, flow, word, next, std::nullopt};
     switch (flow) {
     case Skip: {
