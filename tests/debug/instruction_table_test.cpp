@@ -141,9 +141,8 @@ TEST(Disassembler, ListsARangeWithLengthsAndTargets) {
     const std::vector<std::uint8_t> memory = {0x12, 0x34, 0x23, 0x00, 0x81, 0x28, 0xF0, 0x00};
     EXPECT_EQ(Listing(XoChip, memory, 2, 100),
               "2 2 :call 0x300 > 768\n4 2 0x81 0x28\n6 4 i := long 0x1234\n");
-    // Kestrel's machine fetches no word from its last byte.
     EXPECT_EQ(Listing(Kestrel, std::vector<std::uint8_t>(8193, 0xFF), 8190, 9000),
-              "8190 2 0xff 0xff\n8192 1 0xff\n");
+              "8190 2 0xff 0xff\n8192 1 0xff\n"); // Kestrel fetches no word from its last byte
 }
 
 } // namespace
