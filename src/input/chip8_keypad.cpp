@@ -11,7 +11,7 @@ void Chip8Keypad::press(HostKey key, int value) {
     if (heldCount_ == MostHeld) return;
     value &= 0xF;
     held_[heldCount_++] = {key, value};
-    pressedSinceFrame_ |= static_cast<std::uint16_t>(1u << value);
+    if (!tapsHeld_) pressedSinceFrame_ |= static_cast<std::uint16_t>(1u << value);
     if (holders_[static_cast<std::size_t>(value)]++ == 0 && waiting_)
         pressedInWait_ |= static_cast<std::uint16_t>(1u << value);
 }

@@ -7,6 +7,7 @@ namespace kestrel {
 // again; a key held when the wait begins must be pressed anew.
 void StandardInterpreter::beginKeyWait() {
     keypad_.beginWait();
+    keypad_.holdTaps(true);
     waitRegister_ = x_;
     leaveRunning(Status::WaitingForKey);
     host_.setStatusText(WaitingText);
@@ -16,6 +17,7 @@ void StandardInterpreter::finishKeyWait() {
     if (keypad_.waitedKey() < 0) return;
     State.V[waitRegister_] = static_cast<std::uint8_t>(keypad_.waitedKey());
     status_ = Status::Running;
+    keypad_.holdTaps(false); // a wait ends only in a frame, never while paused
     host_.setStatusText("");
 }
 

@@ -29,6 +29,7 @@ void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
     stopSound();
     fault_.clear();
     status_ = Status::Running;
+    keypad_.holdTaps(State.Paused); // a wait cut short holds them no longer
     paintPicture();
 }
 

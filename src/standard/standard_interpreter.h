@@ -55,8 +55,8 @@ class StandardInterpreter {
     void Empty();
 
     // One frame: the timers count, a key that was tapped since the last
-    // frame is held for this one, and up to `instructions` run. Nothing of it
-    // happens while paused.
+    // frame (outside a key wait and a pause) is held for this one, and up to
+    // `instructions` run. Nothing of it happens while paused.
     void RunFrame(int instructions);
     void PauseChanged(); // State.Paused has just been flipped
 
