@@ -23,20 +23,23 @@ class FrameBuffer {
     int scale() const { return hires_ ? 1 : 2; }
 
     void clear(std::uint8_t planes);
-    // Flips the current mode's pixel (x, y) on `plane` (one bit); true when it
-    // was lit there. A 64 x 32 pixel reads its top-left grid pixel and writes
-    // the result to all four.
+    // Flips the current mode's pixel (x, y) on `plane` (one bit); true when a
+    // lit grid pixel went dark. A 64 x 32 pixel flips the two grid pixels of
+    // its even row each on its own and copies them to the odd row, as the
+    // calculator drew over a picture kept from 128 x 64; a whole block stays
+    // whole.
     bool flip(int x, int y, std::uint8_t plane) {
         std::uint8_t* p = &pixels_[static_cast<std::size_t>(y * scale() * Width + x * scale())];
-        const bool lit = (p[0] & plane) != 0;
         if (hires_) {
+            const bool lit = (p[0] & plane) != 0;
             p[0] ^= plane;
             return lit;
         }
-        const auto set = [plane, lit](std::uint8_t& q) {
-            q = static_cast<std::uint8_t>(lit ? q & ~plane : q | plane);
-        };
-        set(p[0]), set(p[1]), set(p[Width]), set(p[Width + 1]);
+        const bool lit = ((p[0] | p[1]) & plane) != 0;
+        p[0] ^= plane;
+        p[1] ^= plane;
+        p[Width] = static_cast<std::uint8_t>((p[Width] & ~plane) | (p[0] & plane));
+        p[Width + 1] = static_cast<std::uint8_t>((p[Width + 1] & ~plane) | (p[1] & plane));
         return lit;
     }
 
