@@ -40,9 +40,8 @@ class Chip8Keypad {
     // after.
     void holdTaps(bool held) { tapsHeld_ = held; }
 
-    // FX0A: the first key that goes down after beginWait and then up again;
-    // -1 until one has. A key already down counts only once it has gone up
-    // and down again.
+    // FX0A: the first key that goes up after beginWait, though it went down
+    // before; -1 until one has.
     void beginWait();
     int waitedKey() const { return waited_; }
 
@@ -64,7 +63,6 @@ class Chip8Keypad {
     bool tapsHeld_ = false;
 
     bool waiting_ = false;
-    std::uint16_t pressedInWait_ = 0; // CHIP-8 keys that went down during the wait
     int waited_ = -1;
 };
 

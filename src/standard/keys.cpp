@@ -3,8 +3,9 @@
 
 namespace kestrel {
 
-// FX0A: the frames pass while the machine waits for a key to go down and up
-// again; a key held when the wait begins must be pressed anew.
+// FX0A: the frames pass while the machine waits for a key to go up, one held
+// when the wait begins as well as one pressed after, as the VIP's own key
+// routine returns a key that is down when it is called once it is released.
 void StandardInterpreter::beginKeyWait() {
     keypad_.beginWait();
     keypad_.holdTaps(true);
