@@ -23,9 +23,13 @@ void FrameBuffer::clear(std::uint8_t planes) {
         p = static_cast<std::uint8_t>(p & ~planes);
 }
 
-// A scroll of every plane moves whole rows; one of a plane alone merges.
+// A scroll of every plane moves whole rows; one of a plane alone merges. A
+// scroll by 0 moves nothing and one by the whole grid leaves it dark, so that
+// the moves below form only addresses inside the grid.
 void FrameBuffer::scrollDown(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Height);
+    if (n == 0) return;
+    if (n == Height) return clear(planes);
     if ((planes & AllPlanes) == AllPlanes) {
         std::memmove(&pixels_[n * Width], &pixels_[0],
                      static_cast<std::size_t>((Height - n) * Width));
@@ -39,6 +43,8 @@ void FrameBuffer::scrollDown(int n, std::uint8_t planes) {
 
 void FrameBuffer::scrollUp(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Height);
+    if (n == 0) return;
+    if (n == Height) return clear(planes);
     if ((planes & AllPlanes) == AllPlanes) {
         std::memmove(&pixels_[0], &pixels_[n * Width],
                      static_cast<std::size_t>((Height - n) * Width));
@@ -52,6 +58,8 @@ void FrameBuffer::scrollUp(int n, std::uint8_t planes) {
 
 void FrameBuffer::scrollLeft(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Width);
+    if (n == 0) return;
+    if (n == Width) return clear(planes);
     if ((planes & AllPlanes) == AllPlanes) {
         for (int y = 0; y < Height; ++y) {
             std::uint8_t* row = &pixels_[y * Width];
@@ -69,6 +77,8 @@ void FrameBuffer::scrollLeft(int n, std::uint8_t planes) {
 
 void FrameBuffer::scrollRight(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Width);
+    if (n == 0) return;
+    if (n == Width) return clear(planes);
     if ((planes & AllPlanes) == AllPlanes) {
         for (int y = 0; y < Height; ++y) {
             std::uint8_t* row = &pixels_[y * Width];
