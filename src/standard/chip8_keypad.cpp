@@ -11,9 +11,8 @@ void Chip8Keypad::press(HostKey key, int value) {
     if (heldCount_ == MostHeld) return;
     value &= 0xF;
     held_[heldCount_++] = {key, value};
-    pressedSinceFrame_ |= static_cast<std::uint16_t>(1u << value);
-    if (holders_[static_cast<std::size_t>(value)]++ == 0 && waiting_)
-        pressedInWait_ |= static_cast<std::uint16_t>(1u << value);
+    if (!tapsHeld_) pressedSinceFrame_ |= static_cast<std::uint16_t>(1u << value);
+    ++holders_[static_cast<std::size_t>(value)];
 }
 
 void Chip8Keypad::release(HostKey key) {
@@ -33,12 +32,11 @@ void Chip8Keypad::releaseAll() {
 
 void Chip8Keypad::wentUp(int value) {
     if (--holders_[static_cast<std::size_t>(value)] > 0) return;
-    if (waiting_ && waited_ < 0 && (pressedInWait_ & (1u << value)) != 0) waited_ = value;
+    if (waiting_ && waited_ < 0) waited_ = value;
 }
 
 void Chip8Keypad::beginWait() {
     waiting_ = true;
-    pressedInWait_ = 0;
     waited_ = -1;
 }
 

@@ -35,10 +35,13 @@ class Chip8Keypad {
         tappedForFrame_ = pressedSinceFrame_;
         pressedSinceFrame_ = 0;
     }
+    // While held, through a key wait or a pause, a press leaves the taps as
+    // they are: a key that goes down and up meanwhile is no tap of the frame
+    // after.
+    void holdTaps(bool held) { tapsHeld_ = held; }
 
-    // FX0A: the first key that goes down after beginWait and then up again;
-    // -1 until one has. A key already down counts only once it has gone up
-    // and down again.
+    // FX0A: the first key that goes up after beginWait, though it went down
+    // before; -1 until one has.
     void beginWait();
     int waitedKey() const { return waited_; }
 
@@ -57,9 +60,9 @@ class Chip8Keypad {
     std::array<std::uint8_t, 16> holders_{}; // host keys holding each CHIP-8 key down
     std::uint16_t pressedSinceFrame_ = 0;
     std::uint16_t tappedForFrame_ = 0;
+    bool tapsHeld_ = false;
 
     bool waiting_ = false;
-    std::uint16_t pressedInWait_ = 0; // CHIP-8 keys that went down during the wait
     int waited_ = -1;
 };
 

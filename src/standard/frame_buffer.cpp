@@ -23,11 +23,13 @@ void FrameBuffer::clear(std::uint8_t planes) {
         p = static_cast<std::uint8_t>(p & ~planes);
 }
 
-// A scroll of every plane moves whole rows; one of a plane alone merges.
-// Addresses are formed from data(), never by indexing, so that an amount of 0
-// or of the whole screen points at most one past the end, where nothing is read.
+// A scroll of every plane moves whole rows; one of a plane alone merges. A
+// scroll by 0 moves nothing and one by the whole grid leaves it dark, so that
+// the moves below form only addresses inside the grid.
 void FrameBuffer::scrollDown(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Height);
+    if (n == 0) return;
+    if (n == Height) return clear(planes);
     if ((planes & AllPlanes) == AllPlanes) {
         std::memmove(pixels_.data() + n * Width, pixels_.data(),
                      static_cast<std::size_t>((Height - n) * Width));
@@ -41,6 +43,8 @@ void FrameBuffer::scrollDown(int n, std::uint8_t planes) {
 
 void FrameBuffer::scrollUp(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Height);
+    if (n == 0) return;
+    if (n == Height) return clear(planes);
     if ((planes & AllPlanes) == AllPlanes) {
         std::memmove(pixels_.data(), pixels_.data() + n * Width,
                      static_cast<std::size_t>((Height - n) * Width));
@@ -54,6 +58,8 @@ void FrameBuffer::scrollUp(int n, std::uint8_t planes) {
 
 void FrameBuffer::scrollLeft(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Width);
+    if (n == 0) return;
+    if (n == Width) return clear(planes);
     if ((planes & AllPlanes) == AllPlanes) {
         for (int y = 0; y < Height; ++y) {
             std::uint8_t* row = pixels_.data() + y * Width;
@@ -71,6 +77,8 @@ void FrameBuffer::scrollLeft(int n, std::uint8_t planes) {
 
 void FrameBuffer::scrollRight(int n, std::uint8_t planes) {
     n = std::clamp(n, 0, Width);
+    if (n == 0) return;
+    if (n == Width) return clear(planes);
     if ((planes & AllPlanes) == AllPlanes) {
         for (int y = 0; y < Height; ++y) {
             std::uint8_t* row = pixels_.data() + y * Width;

@@ -49,6 +49,7 @@ void StandardInterpreter::stopSound() {
 }
 
 void StandardInterpreter::PauseChanged() {
+    keypad_.holdTaps(State.Paused || WaitingForKey());
     if (State.Paused)
         stopSound();
     else if (State.SoundTimer > 0 && (status_ == Status::Running || WaitingForKey()))

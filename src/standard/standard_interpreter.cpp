@@ -34,6 +34,7 @@ void StandardInterpreter::start(std::span<const std::uint8_t> rom) {
     stopSound();
     fault_.clear();
     status_ = Status::Running;
+    keypad_.holdTaps(State.Paused); // a wait cut short holds them no longer
     paintPicture();
 }
 

@@ -58,7 +58,8 @@ class StandardInterpreter final : public Interpreter {
     void Run() override {} // it runs from the frame clock
     void Tick() override {}
     // One frame: the timers count, a key that was tapped since the last
-    // frame is held for this one, and up to `rate` instructions run. Nothing
+    // frame (outside a key wait and a pause) is held for this one, and up to
+    // `rate` instructions run. Nothing
     // of it happens while paused. A fault that stopped the machine is told
     // once the frame is over, so that the box's own event loop never runs
     // inside the frame.

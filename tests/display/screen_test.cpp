@@ -142,6 +142,12 @@ TEST(GrownMachines, ScreenModesScrollsBigSpritesFlagsAndPlanes) {
         {"00FE clears every plane",
          {0xF301, 0xA300, 0x6000, 0xD011, 0xF101, 0x00FE, 0xF201, 0xD011, 0x8AF0},
          {1, 1, 0, 0}},
+        {"00D0 scrolls nothing",
+         {0xF301, 0xA300, 0x6000, 0xD011, 0x00D0, 0xD011, 0x8AF0},
+         {1, 1, 1, 1}},
+        {"a 64 x 32 pixel over half a kept block",
+         {0x00FF, 0xA300, 0x6001, 0x6100, 0xD011, 0x00FE, 0x6000, 0xD011, 0x8AF0},
+         {0, 1, 0, 0}},
     };
     ExpectVaOnGrownMachines(cases);
 }

@@ -166,7 +166,7 @@ TEST(Machines, KeyTestsAndWaitsUseTheKeysValue) {
 // The standard machines' sixteen keys: each host key event, in order, then
 // the keys 0..F that are down.
 struct KeyEvent {
-    enum Kind { Down, Up, FocusLost, Bind } kind;
+    enum Kind { Down, Up, FocusLost, Bind, Pause } kind;
     int code = 0; // Bind: the keypad key whose entry gets code `place.row`
     KeyPlace place{};
 };
@@ -183,6 +183,7 @@ void deliver(Machine& machine, const KeyEvent& e) {
     case KeyEvent::Down: return machine.Form_KeyDown(e.code, e.place);
     case KeyEvent::Up: return machine.Form_KeyUp(e.code, e.place);
     case KeyEvent::FocusLost: return machine.Form_Deactivate();
+    case KeyEvent::Pause: return machine.pausex_Click();
     case KeyEvent::Bind:
         machine.State.KeyMap[static_cast<std::size_t>(e.code)] =
             static_cast<std::uint8_t>(e.place.row);
@@ -276,7 +277,8 @@ TEST(Chip8Keys, KeyTestsOnEachMachine) {
         std::vector<KeyEvent> held;
         std::uint16_t test; // with V0 = the low byte of `vx`
         int vx;
-        int expected[std::size(Machines)]; // VA
+        int expected[std::size(Machines)];   // VA
+        std::vector<KeyEvent> atPrompt = {}; // of an F10A before the test, if any
     } cases[] = {
         {"5 and 6 held, E09E 6", {down(NumPad5), down(NumPad6)}, 0xE09E, 6, {0, 0, 0}},
         {"5 and 6 held, E09E 5", {down(NumPad5), down(NumPad6)}, 0xE09E, 5, {1, 0, 0}},
@@ -287,12 +289,20 @@ TEST(Chip8Keys, KeyTestsOnEachMachine) {
          {1, 0, 0}},
         {"keypad 0 held, E0A1 0x10", {down(NumPad0)}, 0xE0A1, 0x10, {0, 1, 1}},
         {"X held, E0A1 0", {down(88, X)}, 0xE0A1, 0, {1, 1, 1}},
+        {"7 tapped while paused, E09E 7",
+         {{KeyEvent::Pause}, down(NumPad1), up(NumPad1), {KeyEvent::Pause}},
+         0xE09E,
+         7,
+         {1, 1, 1}},
+        {"7 tapped at F10A, E09E 7", {}, 0xE09E, 7, {0, 1, 1}, {down(NumPad1), up(NumPad1)}},
     };
     for (const auto& c : cases) {
         for (std::size_t m = 0; m < std::size(Machines); ++m) {
             RomRunner r(Machines[m].kind);
-            runWithKeys(r, {static_cast<std::uint16_t>(0x6000 | c.vx), 0x6A00, c.test, 0x6A01},
-                        c.held, {});
+            std::vector<std::uint16_t> program = {static_cast<std::uint16_t>(0x6000 | c.vx), 0x6A00,
+                                                  c.test, 0x6A01};
+            if (!c.atPrompt.empty()) program.insert(program.begin() + 2, 0xF10A);
+            runWithKeys(r, program, c.held, c.atPrompt);
             EXPECT_EQ(r.machine.State.V[10], c.expected[m]) << c.name << " on " << Machines[m].name;
         }
     }
@@ -300,7 +310,7 @@ TEST(Chip8Keys, KeyTestsOnEachMachine) {
 
 // FX0A on each machine, keys pressed at its prompt: Kestrel's machine ends
 // the wait at a bound key's key-down and stores its number; a standard one at
-// a key's key-up after its key-down, and stores its value.
+// the key-up of any key down, held before the wait or not, and stores its value.
 TEST(Chip8Keys, WaitForKeyOnEachMachine) {
     using namespace key;
     const struct {
@@ -311,7 +321,11 @@ TEST(Chip8Keys, WaitForKeyOnEachMachine) {
     } cases[] = {
         {"keypad 0 pressed and released", {}, {down(NumPad0), up(NumPad0)}, {10, 0, 0}},
         {"keypad 6 pressed, not released", {}, {down(NumPad6)}, {6, Untouched, Untouched}},
-        {"a held key released", {down(NumPad5)}, {up(NumPad5)}, {Untouched, Untouched, Untouched}},
+        {"a held key released", {down(NumPad5)}, {up(NumPad5)}, {Untouched, 5, 5}},
+        {"a held key released, then another",
+         {down(NumPad5)},
+         {down(NumPad6), up(NumPad5), up(NumPad6)},
+         {6, 5, 5}},
         {"a held key released, pressed and released",
          {down(NumPad5)},
          {up(NumPad5), down(NumPad5), up(NumPad5)},
