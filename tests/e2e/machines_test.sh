@@ -119,6 +119,12 @@ compare_hires superchip-11 superchip_11
 choose_machine "SUPER-CHIP (modern)" || fail "CPU > Machine > SUPER-CHIP (modern) could not be chosen"
 compare_hires superchip-modern superchip_modern
 
+# twopage.ch8 on the two-page machine: all 64 rows, each pixel 4 x 2 device pixels.
+choose_machine "CHIP-8 (two-page, 64 x 64)" || fail "CPU > Machine > CHIP-8 (two-page, 64 x 64) could not be chosen"
+pick_file "$(dirname "$rom")/twopage.ch8" || fail "twopage: no file dialog"
+wait_gone Open 5 || fail "twopage: the file dialog did not close"
+compare_hires twopage twopage
+
 alive || fail "kestrel ended by itself"
 stop_kestrel
 echo "machines_test: the machines' screens match their golden screens; three keys held at once show"
