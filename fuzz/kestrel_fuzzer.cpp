@@ -296,9 +296,9 @@ class FuzzHost : public testing::SilentHost {
         stopAll();
     }
 
-    // Pixels only on the machine's planes; in 64 x 32, unless the calculator's
-    // half-pixel scrolls or kept pictures can split them, each pixel a whole
-    // 2 x 2 block of the grid.
+    // Pixels only on the machine's planes; in the low-resolution mode, unless
+    // the calculator's half-pixel scrolls or kept pictures can split them,
+    // each pixel a whole block of the grid (2 x 2 in 64 x 32, 2 x 1 in 64 x 64).
     NO_COVERAGE void checkScreen() const {
         const MachineKind& kind = machine->Kind();
         const FrameBuffer& screen = MachineDoor::Standard(*machine).Screen();
@@ -309,12 +309,12 @@ class FuzzHost : public testing::SilentHost {
         if (screen.hires() || kind.calculator.scrollInHiresPixels ||
             kind.calculator.modeSwitchKeepsPicture)
             return;
-        for (int y = 0; y < FrameBuffer::Height; y += 2)
-            for (int x = 0; x < FrameBuffer::Width; x += 2) {
-                const std::uint8_t c = screen.at(x, y);
-                if (screen.at(x + 1, y) != c || screen.at(x, y + 1) != c ||
-                    screen.at(x + 1, y + 1) != c)
-                    Fail("a 64 x 32 pixel split at", y * FrameBuffer::Width + x);
+        const int sx = screen.scaleX();
+        const int sy = screen.scaleY();
+        for (int y = 0; y < FrameBuffer::Height; ++y)
+            for (int x = 0; x < FrameBuffer::Width; ++x) {
+                if (screen.at(x, y) != screen.at(x - x % sx, y - y % sy))
+                    Fail("a low-resolution pixel split at", y * FrameBuffer::Width + x);
             }
     }
 
