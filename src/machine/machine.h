@@ -35,6 +35,11 @@ class MachineDoor;
 // Runs and waits: base/run_control.cpp states their rules and keeps their
 // bookkeeping.
 class Machine {
+    // First, since the state, the surface and the run control below are Kestrel's machine's.
+    Host& host_;
+    RandomSource random_;
+    KestrelInterpreter kestrel_{host_, random_};
+
   public:
     // machine/machine.cpp
     explicit Machine(Host& host);
@@ -42,7 +47,7 @@ class Machine {
     Machine& operator=(const Machine&) = delete;
 
     // The registers and memory of the machine that runs, read and written in place.
-    MachineState State;
+    MachineState& State = kestrel_.State;
     const ScreenSurface& Surface() const { return surface_; }
     void SeedRandom(std::uint64_t seed) { random_.Seed(seed); }
     void SeedRandomFromClock() { random_.SeedFromClock(); }
@@ -108,15 +113,12 @@ class Machine {
     static std::string tooLongReason(const MachineKind& kind, long long length,
                                      const std::string& writtenFor = {});
 
-    Host& host_;
-    ScreenSurface surface_;
-    RandomSource random_;
-    RunControl runs_{host_};
+    ScreenSurface& surface_ = kestrel_.Surface();
+    RunControl& runs_ = kestrel_.Runs();
     MachineKind kind_ = KestrelMachine;
     std::optional<int> speed_;
     std::vector<std::uint8_t> romCopy_; // the last opened ROM, as read
     std::string romPath_;
-    KestrelInterpreter kestrel_{State, host_, surface_, random_, runs_};
     StandardInterpreter standard_{State, kind_, host_, random_, surface_, runs_};
     Interpreter* running_ = &kestrel_;
 };

@@ -17,8 +17,8 @@ class FrameBuffer {
     static constexpr int Width = 128;
     static constexpr int Height = 64;
 
-    // The low-resolution mode's size, which the machine starts in; a divisor
-    // of the grid's.
+    // The low-resolution mode's size, which the machine starts in: 64 wide,
+    // and 32 or 64 high.
     void setLoresSize(int columns, int rows) {
         loresColumns_ = columns;
         loresRows_ = rows;
@@ -28,29 +28,29 @@ class FrameBuffer {
     // The current mode's size, and the grid pixels a pixel of it covers.
     int columns() const { return hires_ ? Width : loresColumns_; }
     int rows() const { return hires_ ? Height : loresRows_; }
-    int scaleX() const { return Width / columns(); }
-    int scaleY() const { return Height / rows(); }
+    int scaleX() const { return hires_ ? 1 : Width / loresColumns_; }
+    int scaleY() const { return hires_ ? 1 : Height / loresRows_; }
 
     void clear(std::uint8_t planes);
     // Flips the current mode's pixel (x, y) on `plane` (one bit); true when a
     // lit grid pixel of it went dark. As on the calculator, each grid pixel
     // of the block's top row flips on its own, and the rows below copy it.
     bool flip(int x, int y, std::uint8_t plane) {
-        const int sx = scaleX();
-        std::uint8_t* p = pixels_.data() + (y * scaleY() * Width + x * sx);
         if (hires_) {
+            std::uint8_t* p = pixels_.data() + (y * Width + x);
             const bool lit = (p[0] & plane) != 0;
             p[0] ^= plane;
             return lit;
         }
-        bool lit = false;
-        for (int i = 0; i < sx; ++i) {
-            lit = lit || (p[i] & plane) != 0;
-            p[i] ^= plane;
-        }
-        for (std::uint8_t* below = p + Width; below < p + scaleY() * Width; below += Width) {
-            for (int i = 0; i < sx; ++i)
-                below[i] = static_cast<std::uint8_t>((below[i] & ~plane) | (p[i] & plane));
+        // Low resolution is 64 wide: two grid pixels a pixel, and one or two rows.
+        const bool twoRows = loresRows_ * 2 == Height;
+        std::uint8_t* p = pixels_.data() + ((twoRows ? 2 * y : y) * Width + 2 * x);
+        const bool lit = ((p[0] | p[1]) & plane) != 0;
+        p[0] ^= plane;
+        p[1] ^= plane;
+        if (twoRows) {
+            p[Width] = static_cast<std::uint8_t>((p[Width] & ~plane) | (p[0] & plane));
+            p[Width + 1] = static_cast<std::uint8_t>((p[Width + 1] & ~plane) | (p[1] & plane));
         }
         return lit;
     }

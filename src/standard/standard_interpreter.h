@@ -159,10 +159,6 @@ class StandardInterpreter final : public Interpreter {
     RandomSource& random_;
     ScreenSurface& surface_;
     RunControl& runs_;
-    Chip8Keypad keypad_; // the sixteen keys
-    // SUPER-CHIP's and XO-CHIP's flag registers: kept while Kestrel runs,
-    // across programs and machines, as the calculator kept them.
-    std::array<std::uint8_t, 16> flagRegisters_{};
 
     Status status_ = Status::Empty;
     std::uint32_t addressMask_ = 0xFFF;
@@ -183,6 +179,11 @@ class StandardInterpreter final : public Interpreter {
     SoundPattern pattern_{};
     std::uint8_t pitch_ = DefaultPitch;
     bool sounding_ = false;
+    // Last, after the fields each instruction reads.
+    Chip8Keypad keypad_; // the sixteen keys
+    // SUPER-CHIP's and XO-CHIP's flag registers: kept while Kestrel runs,
+    // across programs and machines, as the calculator kept them.
+    std::array<std::uint8_t, 16> flagRegisters_{};
 };
 
 } // namespace kestrel

@@ -18,15 +18,20 @@ namespace kestrel {
 // input/), and the declarations below are grouped by the file that defines
 // them. The key map, the keys and the remap buttons are its own too, and
 // serve every machine.
+//
+// It holds the machine state, the surface and the run control by value, so
+// that its handlers reach them without an indirection; the Machine lends them
+// to the standard interpreter, which never runs at the same time.
 class KestrelInterpreter final : public Interpreter {
   public:
-    KestrelInterpreter(MachineState& state, Host& host, ScreenSurface& surface,
-                       RandomSource& random, RunControl& runs)
-        : State(state), host_(host), surface_(surface), random_(random), runs_(runs) {}
+    KestrelInterpreter(Host& host, RandomSource& random)
+        : host_(host), random_(random), runs_(host) {}
     KestrelInterpreter(const KestrelInterpreter&) = delete;
     KestrelInterpreter& operator=(const KestrelInterpreter&) = delete;
 
-    MachineState& State;
+    MachineState State;
+    ScreenSurface& Surface() { return surface_; }
+    RunControl& Runs() { return runs_; }
 
     // Interpreter.
     void Chosen(std::span<const std::uint8_t> rom) override;  // vm/reset.cpp
@@ -124,9 +129,9 @@ class KestrelInterpreter final : public Interpreter {
     void WaitForKeyPress();
 
     Host& host_;
-    ScreenSurface& surface_;
+    ScreenSurface surface_;
     RandomSource& random_;
-    RunControl& runs_;
+    RunControl runs_;
     // Working values of one sprite draw; they carry nothing between sprites.
     std::uint8_t SpriteRow = 0;
     int SpriteBit = 0;
