@@ -5,21 +5,21 @@
 #include <string>
 
 namespace kestrel::octo {
-namespace {
-
-int digitValue(char c) {
+int hexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 99;
+    return -1;
 }
+
+namespace {
 
 std::optional<double> digits(std::string_view s, int base) {
     if (s.empty()) return std::nullopt;
     double value = 0;
     for (char c : s) {
-        const int d = digitValue(c);
-        if (d >= base) return std::nullopt;
+        const int d = hexDigitValue(c);
+        if (d < 0 || d >= base) return std::nullopt;
         value = value * base + d;
     }
     return value;

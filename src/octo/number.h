@@ -11,6 +11,9 @@ namespace kestrel::octo {
 
 std::optional<double> parseNumber(std::string_view text);
 
+// A hexadecimal digit's value in either case; -1 for any other character.
+int hexDigitValue(char c);
+
 // A value made an integer as instruction operands need it: toward zero, with
 // NaN and the infinities as 0, held well inside the range of int64.
 std::int64_t truncated(double value);

@@ -4,20 +4,10 @@
 #include "octo/number.h"
 
 namespace kestrel::octo {
-namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 std::optional<int> Assembler::registerOf(std::string_view text) const {
-    if (text.size() == 2 && (text[0] == 'v' || text[0] == 'V') && hexDigit(text[1]) >= 0)
-        return hexDigit(text[1]);
+    if (text.size() == 2 && (text[0] == 'v' || text[0] == 'V') && hexDigitValue(text[1]) >= 0)
+        return hexDigitValue(text[1]);
     if (const auto it = aliases_.find(std::string(text)); it != aliases_.end()) return it->second;
     return std::nullopt;
 }
