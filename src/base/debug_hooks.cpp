@@ -28,7 +28,8 @@ std::uint64_t registerValue(const MachineState& state, int reg) {
 
 } // namespace
 
-void DebugHooks::Attach(std::uint32_t memorySize) {
+void DebugHooks::Attach(std::uint32_t memorySize, std::uint32_t pc) {
+    if (!attached_) address_ = pc;
     attached_ = true;
     breakpoints_.resize(memorySize, 0);
     if (trace_.empty()) trace_.resize(TraceLength);

@@ -84,7 +84,8 @@ class DebugHooks {
         decode_ = &debug::DecodeIndex::For(set);
         wraps_ = wraps;
     }
-    void Attach(std::uint32_t memorySize);
+    // `pc`: the instruction under way, which a fault at once concerns.
+    void Attach(std::uint32_t memorySize, std::uint32_t pc);
     void Detach();
     void Halt(StopCause cause, std::uint32_t address, std::string text = {});
     // A reset: a fault held is gone with the run it stopped.
@@ -134,7 +135,8 @@ class DebugHooks {
     std::uint64_t stepsLeft_ = 0;
     std::uint32_t untilAddress_ = 0;
     int untilDepth_ = 0;
-    std::optional<std::uint32_t> passOnce_; // the address resumed from: its breakpoint is passed once
+    std::optional<std::uint32_t>
+        passOnce_; // the address resumed from: its breakpoint is passed once
 
     std::vector<std::uint8_t> breakpoints_; // one a byte of memory: 1 where set
     std::vector<MemoryWatch> memoryWatches_;

@@ -38,7 +38,8 @@ bool Debugger::standard() const {
 void Debugger::Attach() {
     const debug::InstructionSetId set = InstructionSet();
     hooks_.Follow(set, debug::WrapsAddresses(set));
-    hooks_.Attach(static_cast<std::uint32_t>(Memory().size()));
+    hooks_.Attach(static_cast<std::uint32_t>(Memory().size()), PC());
+    standard_.ClearHistory();
 }
 
 // A program halted runs on, and a frame halted inside ends, so that the plain
@@ -178,7 +179,8 @@ std::string Debugger::TraceLine(const TraceEntry& entry, const TraceEntry* befor
         std::snprintf(change, sizeof change, " v%zX=%02X", k, static_cast<unsigned>(entry.v[k]));
         line += change;
     }
-    if (entry.index != before->index) line += " i=" + HexWord(static_cast<std::uint16_t>(entry.index));
+    if (entry.index != before->index)
+        line += " i=" + HexWord(static_cast<std::uint16_t>(entry.index));
     return line;
 }
 
@@ -280,14 +282,24 @@ StepResult Debugger::StepFrame() {
     return StepResult::Done;
 }
 
+// Going back is open from any state a standard machine can be in, an ended
+// or faulted program's included: the point is to see what led there. A fault
+// held is gone with the run that made it.
 StepResult Debugger::StepBack() {
     if (!standard()) return StepResult::NotOnMachine;
-    return StepResult::NoHistory;
+    return wentBack(standard_.StepBack());
 }
 
 StepResult Debugger::BackOneFrame() {
     if (!standard()) return StepResult::NotOnMachine;
-    return StepResult::NoHistory;
+    return wentBack(standard_.BackOneFrame());
+}
+
+StepResult Debugger::wentBack(bool went) {
+    if (!went) return StepResult::NoHistory;
+    hooks_.DropHeldFault();
+    hooks_.Halt(StopCause::Step, PC());
+    return StepResult::Done;
 }
 
 // ---- Breakpoints and watchpoints
@@ -342,11 +354,11 @@ void Debugger::ClearBreakpoints() {
 }
 
 std::size_t Debugger::HistoryBytes() const {
-    return 0;
+    return standard_.Recorded().Bytes();
 }
 
 double Debugger::HistorySeconds() const {
-    return 0.0;
+    return static_cast<double>(standard_.Recorded().Frames()) / 60.0;
 }
 
 void Debugger::ExecuteOne() {
@@ -362,8 +374,9 @@ void Debugger::MachineReset() {
     const debug::InstructionSetId set = InstructionSet();
     hooks_.Follow(set, debug::WrapsAddresses(set));
     hooks_.DropHeldFault();
+    standard_.ClearHistory();
     if (!Attached()) return;
-    hooks_.Attach(static_cast<std::uint32_t>(Memory().size()));
+    hooks_.Attach(static_cast<std::uint32_t>(Memory().size()), PC());
     if (hooks_.Halted()) hooks_.Halt(StopCause::Break, PC());
 }
 

@@ -5,8 +5,8 @@
 #include "base/machine_state.h"
 #include "base/platform.h"
 #include "base/screen_surface.h"
-#include "standard/frame_buffer.h"
 #include "debug/instruction_table.h"
+#include "standard/frame_buffer.h"
 
 #include <array>
 #include <cstdint>
@@ -25,7 +25,7 @@ class RunControl;
 
 // What the program is doing, as the debugger shows it.
 enum class ProgramState {
-    NoProgram,     // nothing to run: no ROM, or none that fits
+    NoProgram, // nothing to run: no ROM, or none that fits
     Running,
     Paused,        // CPU › Pause
     WaitingForKey, // FX0A, or a remap button on Kestrel's machine
@@ -125,10 +125,10 @@ class Debugger {
     void Break();
     void Continue();
     StepResult Step();
-    StepResult StepOver(); // a call runs until it returns; anything else is one step
-    StepResult StepOut();  // runs to the return from the current call
-    StepResult StepFrame(); // the standard machines: the rest of this frame, or the next one
-    StepResult StepBack();  // the standard machines: to the state before the last instruction
+    StepResult StepOver();     // a call runs until it returns; anything else is one step
+    StepResult StepOut();      // runs to the return from the current call
+    StepResult StepFrame();    // the standard machines: the rest of this frame, or the next one
+    StepResult StepBack();     // the standard machines: to the state before the last instruction
     StepResult BackOneFrame(); // the standard machines: to the start of the previous frame
 
     // ---- Breakpoints and watchpoints. An address outside the machine's
@@ -162,6 +162,7 @@ class Debugger {
     bool standardRunnable() const;
     std::optional<StepResult> cannotStep();
     StepResult started();
+    StepResult wentBack(bool went);
 
     Machine& machine_;
     DebugHooks& hooks_;

@@ -16,6 +16,7 @@ void StandardInterpreter::DebuggedFrame(int rate) {
         hooks_.CountFrame();
         frameOpen_ = true;
         frameLeft_ = rate;
+        history_.FrameBegins(image());
     }
     runDebuggedInstructions();
     if (pictureChanged_) paintPicture();

@@ -63,7 +63,7 @@ inline std::uint32_t StandardInterpreter::execute(std::uint32_t pc) {
     case 0xA: State.IndexReg = nnn; return next;
     case 0xB: return jumpWithOffset();
     case 0xC: // exactly one draw of u in [0, 1); r is the integer part of 256 u
-        VX() = static_cast<std::uint8_t>(nn & static_cast<int>(256.0 * random_.NextUniform()));
+        VX() = static_cast<std::uint8_t>(nn & static_cast<int>(256.0 * draw()));
         return next;
     case 0xD: drawSprite(); return next;
     case 0xE:
@@ -125,10 +125,17 @@ void StandardInterpreter::runDebuggedInstructions() {
         if (hooks_.HaltsBefore(State)) return;
         State.ProgramCounter = execute(State.ProgramCounter);
         --frameLeft_;
+        history_.Ran();
         hooks_.Ran(State);
         if (hooks_.Halted()) break;
     }
     if (frameLeft_ == 0 || frameEnded_) frameOpen_ = false;
+}
+
+void StandardInterpreter::replayOne() {
+    State.ProgramCounter = execute(State.ProgramCounter);
+    --frameLeft_;
+    history_.Ran();
 }
 
 void StandardInterpreter::ExecuteOne() {

@@ -25,6 +25,7 @@ void StandardInterpreter::finishKeyWait() {
 void StandardInterpreter::KeyDown(int keyCode, KeyPlace place) {
     const int value = chip8KeyOf(keyCode, place);
     if (value >= 0) keypad_.press({keyCode, place}, value);
+    keysChanged();
 }
 
 // A key the key map binds gives the value of its keypad key (the highest

@@ -11,11 +11,14 @@
 #include "debug/instruction_table.h"
 #include "standard/chip8_keypad.h"
 #include "standard/frame_buffer.h"
+#include "standard/history.h"
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -69,8 +72,14 @@ class StandardInterpreter final : public Interpreter {
     // Every host key goes to the keypad, whichever machine runs, so that a key
     // held across a switch of machines goes up when it is released.
     void KeyDown(int keyCode, KeyPlace place);
-    void KeyUp(int keyCode, KeyPlace place) { keypad_.release({keyCode, place}); }
-    void ReleaseAllKeys() { keypad_.releaseAll(); }
+    void KeyUp(int keyCode, KeyPlace place) {
+        keypad_.release({keyCode, place});
+        keysChanged();
+    }
+    void ReleaseAllKeys() {
+        keypad_.releaseAll();
+        keysChanged();
+    }
     const Chip8Keypad& Keypad() const { return keypad_; }
 
     Status status() const { return status_; }
@@ -93,6 +102,15 @@ class StandardInterpreter final : public Interpreter {
     void DebugResumed();                // a tone the sound timer still holds sounds again
     void ExecuteOne();                  // the instruction at the program counter, outside any frame
 
+    // standard/step_back.cpp. The history a debugger keeps while attached.
+    void ClearHistory() {
+        history_.Clear();
+        futureDraws_.clear();
+    }
+    const History& Recorded() const { return history_; }
+    bool StepBack();     // to the state before the last instruction run
+    bool BackOneFrame(); // to the first instruction of the frame before this one
+
     const FrameBuffer& Screen() const { return screen_; }
     using Palette = kestrel::Palette;
     static constexpr Palette DefaultPalette = kestrel::DefaultPalette;
@@ -113,9 +131,18 @@ class StandardInterpreter final : public Interpreter {
     bool beginFrame();
     void reportFault();
 
+    // standard/step_back.cpp
+    std::vector<std::uint8_t> image() const; // everything a frame's replay starts from
+    void restore(std::span<const std::uint8_t> image);
+    std::vector<std::uint8_t> keypadImage() const;
+    void keysChanged(); // a key event while a debugged frame is open
+    bool goBack(std::size_t frame, std::uint64_t instructions);
+    void replayOne(); // standard/decode.cpp: one instruction of a frame gone back to
+
     // standard/decode.cpp
     void runInstructions(int count);
     void runDebuggedInstructions(); // up to frameLeft_, halting as the debugger asks
+    double draw(); // CXNN's draw: noted while a debugger records, replayed when going back
     [[gnu::always_inline]] inline std::uint32_t execute(std::uint32_t pc);
     std::uint32_t after(std::uint32_t at); // the address past the instruction at `at`
     std::uint8_t& memoryAt(std::uint64_t address) { return State.Memory[address & addressMask_]; }
@@ -195,6 +222,12 @@ class StandardInterpreter final : public Interpreter {
     // A debugged frame halted inside: the instructions it has left.
     bool frameOpen_ = false;
     int frameLeft_ = 0;
+    History history_;
+    const std::vector<double>* replayDraws_ = nullptr; // while going back
+    std::size_t replayDrawn_ = 0;
+    // The draws of the run gone back over, which the run taken again draws
+    // first, so that stepping forward again goes the same way.
+    std::deque<double> futureDraws_;
 
     FrameBuffer screen_;
     std::uint8_t planes_ = 1; // FN01's mask of the planes drawn, cleared and scrolled
