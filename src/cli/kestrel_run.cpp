@@ -27,36 +27,37 @@ constexpr int kUsageErrors = 2;
 const char* const kUsage = "usage: kestrel-run [options] ROM\n";
 
 void printHelp() {
-    std::cout << kUsage
-              << "\nRuns a CHIP-8, SUPER-CHIP or XO-CHIP ROM without a window, as fast as the\n"
-                 "core runs, then shows what it left. It reads no settings and writes only\n"
-                 "the files it is asked to.\n\n"
-                 "  --machine NAME   the machine: "
-              << run::MachineNameList()
-              << "\n"
-                 "                   (default: database, chosen as \"From the ROM database\" does)\n"
-                 "  --frames N       run N frames (default 60); on Kestrel's machine N ticks,\n"
-                 "                   of "
-              << run::PassesPerTick
-              << " run-loop passes each\n"
-                 "  --rate N         instructions a frame, as CPU > Speed sets them (standard\n"
-                 "                   machines; Kestrel's keeps its own pace)\n"
-                 "  --keys SCRIPT    keys pressed and released: FRAME:KEY+ and FRAME:KEY-,\n"
-                 "                   separated by commas, e.g. 10:5+,14:5-,20:A+; keys are\n"
-                 "                   0-F on the standard machines, keypad numbers 1-16 on\n"
-                 "                   Kestrel's; an event at frame F comes before frame F runs\n"
-                 "  --screen FILE    write the final picture as text ('-': standard output):\n"
-                 "                   '#' lit, '.' dark; on XO-CHIP a digit 0-3 a pixel\n"
-                 "  --png FILE       write the final picture as a PNG, a pixel a CHIP-8 pixel\n"
-                 "  --registers      print V0-VF, I, PC, SP, DT and ST, NAME=HEX a line\n"
-                 "  --trace FILE     write a line an instruction: frame, address, word, mnemonic\n"
-                 "  --break ADDR     stop when PC reaches ADDR (hexadecimal) and print the\n"
-                 "                   registers\n"
-                 "  -h, --help       show this help and exit\n"
-                 "      --version    show the version and exit\n\n"
-                 "Exit status: 0 when the frames ran, a break was reached or the program\n"
-                 "ended; 1 when the program faulted; 2 for a bad option, an unreadable file\n"
-                 "or a ROM too long for the machine.\n";
+    std::cout
+        << kUsage
+        << "\nRuns a CHIP-8, SUPER-CHIP or XO-CHIP ROM without a window, as fast as the\n"
+           "core runs, then shows what it left. It reads no settings and writes only\n"
+           "the files it is asked to.\n\n"
+           "  --machine NAME   the machine: "
+        << run::MachineNameList()
+        << "\n"
+           "                   (default: database, chosen as \"From the ROM database\" does)\n"
+           "  --frames N       run N frames (default 60); on Kestrel's machine N ticks,\n"
+           "                   of "
+        << run::PassesPerTick
+        << " run-loop passes each\n"
+           "  --rate N         instructions a frame, as CPU > Speed sets them (standard\n"
+           "                   machines; Kestrel's keeps its own pace)\n"
+           "  --keys SCRIPT    keys pressed and released: FRAME:KEY+ and FRAME:KEY-,\n"
+           "                   separated by commas, e.g. 10:5+,14:5-,20:A+; keys are\n"
+           "                   0-F on the standard machines, keypad numbers 1-16 on\n"
+           "                   Kestrel's; an event at frame F comes before frame F runs\n"
+           "  --screen FILE    write the final picture as text ('-': standard output):\n"
+           "                   '#' lit, '.' dark; on XO-CHIP a digit 0-3 a pixel\n"
+           "  --png FILE       write the final picture as a PNG, a pixel a CHIP-8 pixel\n"
+           "  --registers      print V0-VF, I, PC, SP, DT and ST, NAME=HEX a line\n"
+           "  --trace FILE     write a line an instruction: frame, address, word, mnemonic\n"
+           "  --break ADDR     stop when PC reaches ADDR (hexadecimal) and print the\n"
+           "                   registers\n"
+           "  -h, --help       show this help and exit\n"
+           "      --version    show the version and exit\n\n"
+           "Exit status: 0 when the frames ran, a break was reached or the program\n"
+           "ended; 1 when the program faulted; 2 for a bad option, an unreadable file\n"
+           "or a ROM too long for the machine.\n";
 }
 
 int usageError(const std::string& message) {
@@ -71,7 +72,8 @@ int failure(const std::string& message) {
 
 template <typename Number> std::optional<Number> parseNumber(const std::string& text, int base) {
     std::string_view digits = text;
-    if (base == 16 && (digits.starts_with("0x") || digits.starts_with("0X"))) digits.remove_prefix(2);
+    if (base == 16 && (digits.starts_with("0x") || digits.starts_with("0X")))
+        digits.remove_prefix(2);
     Number value{};
     const char* end = digits.data() + digits.size();
     const auto [stop, error] = std::from_chars(digits.data(), end, value, base);
@@ -134,8 +136,8 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
             options.registers = true;
         } else if (arg == "--machine" || arg == "--keys" || arg == "--screen" || arg == "--png" ||
                    arg == "--trace") {
-            std::string& into = arg == "--machine" ? options.machine
-                                : arg == "--keys"  ? options.keys
+            std::string& into = arg == "--machine"  ? options.machine
+                                : arg == "--keys"   ? options.keys
                                 : arg == "--screen" ? options.screen
                                 : arg == "--png"    ? options.png
                                                     : options.trace;
@@ -156,7 +158,8 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         } else if (arg == "--break") {
             if (!value(text)) return usageError("option --break needs an address");
             const auto address = parseNumber<std::uint32_t>(text, 16);
-            if (!address) return usageError("--break: \"" + text + "\" is not a hexadecimal address");
+            if (!address)
+                return usageError("--break: \"" + text + "\" is not a hexadecimal address");
             options.run.breakAt = *address;
         } else if (arg == "--" && !inlineValue) {
             if (k + 1 < argc && options.rom.empty()) options.rom = argv[++k];
@@ -182,23 +185,26 @@ int main(int argc, char** argv) {
 
     const std::optional<run::MachineChoice> choice = run::MachineByName(options.machine);
     if (!choice)
-        return usageError("no machine is called \"" + options.machine +
-                          "\"; the machines are " + run::MachineNameList());
+        return usageError("no machine is called \"" + options.machine + "\"; the machines are " +
+                          run::MachineNameList());
     auto keys = run::ParseKeyScript(options.keys, run::Runner::EngineOf(*choice));
     if (const std::string* error = std::get_if<std::string>(&keys)) return usageError(*error);
     options.run.keys = std::get<std::vector<run::KeyEvent>>(std::move(keys));
 
     auto runner = std::make_unique<run::Runner>(); // a whole machine: too big for the stack
     if (!runner->open(options.rom, *choice)) return failure(runner->error());
-    if (!runner->warning().empty()) std::cerr << "kestrel-run: warning: " << runner->warning() << "\n";
-    if (const std::optional<std::string> error = runner->prepare(options.run)) return failure(*error);
+    if (!runner->warning().empty())
+        std::cerr << "kestrel-run: warning: " << runner->warning() << "\n";
+    if (const std::optional<std::string> error = runner->prepare(options.run))
+        return failure(*error);
 
     std::ofstream trace;
     std::ostream* traceOut = nullptr;
     if (!options.trace.empty()) {
         if (options.trace != "-") {
             trace.open(options.trace, std::ios::trunc);
-            if (!trace) return failure("cannot write " + options.trace + ": " + std::strerror(errno));
+            if (!trace)
+                return failure("cannot write " + options.trace + ": " + std::strerror(errno));
         }
         traceOut = options.trace == "-" ? &std::cout : &trace;
         options.run.trace = [traceOut](const std::string& line) { *traceOut << line << '\n'; };
@@ -217,7 +223,8 @@ int main(int argc, char** argv) {
             text += row + '\n';
         written = writeFile(options.screen, text) && written;
     }
-    if (!options.png.empty()) written = writeFile(options.png, run::EncodePng(runner->picture())) && written;
+    if (!options.png.empty())
+        written = writeFile(options.png, run::EncodePng(runner->picture())) && written;
     if (options.registers || result.end == run::RunEnd::Breakpoint)
         std::cout << run::RegisterLines(runner->state()) << std::flush;
     if (!written) return kUsageErrors;

@@ -8,7 +8,8 @@ namespace {
 
 // Kestrel's 64 x 32 screen: 4 x 4 blocks from column 1 of the surface.
 Picture kestrelPicture(const ScreenSurface& surface) {
-    Picture picture{.columns = 64, .rows = 32, .pixels = {}, .colours = {DarkColour, LitColour, 0, 0}};
+    Picture picture{
+        .columns = 64, .rows = 32, .pixels = {}, .colours = {DarkColour, LitColour, 0, 0}};
     for (int y = 0; y < picture.rows; ++y)
         for (int x = 0; x < picture.columns; ++x)
             picture.pixels.push_back(

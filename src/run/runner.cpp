@@ -80,9 +80,11 @@ RunResult Runner::runStandard(const RunOptions& options) {
     std::size_t next = 0;
     RunResult result;
     result.frames = RunFrames(
-        machine_, options.frames, [&](std::uint64_t frame) { pressKeys(options.keys, next, frame); },
+        machine_, options.frames,
+        [&](std::uint64_t frame) { pressKeys(options.keys, next, frame); },
         [&] { return !machine_.LastFault().empty() || (watching_ && halted()); });
-    if (!machine_.LastFault().empty()) return {RunEnd::Faulted, result.frames, machine_.LastFault()};
+    if (!machine_.LastFault().empty())
+        return {RunEnd::Faulted, result.frames, machine_.LastFault()};
     if (watching_ && halted()) result.end = RunEnd::Breakpoint;
     return result;
 }
@@ -133,8 +135,9 @@ void Runner::attach(const RunOptions& options) {
     debug.BreakOnFaults(false); // a fault stops the run and is told as it is without a debugger
     if (options.breakAt) debug.SetBreakpoint(*options.breakAt); // inside memory: prepare checked
     if (options.trace) {
-        debug.SetTraceSink(
-            [this, &options](const TraceEntry& entry) { options.trace(machine_.Debug().TraceLine(entry)); });
+        debug.SetTraceSink([this, &options](const TraceEntry& entry) {
+            options.trace(machine_.Debug().TraceLine(entry));
+        });
     }
     debug.Attach();
     watching_ = true;

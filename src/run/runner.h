@@ -16,9 +16,9 @@
 namespace kestrel::run {
 
 struct RunOptions {
-    std::uint64_t frames = 60;     // frames of a standard machine, ticks of Kestrel's
-    std::optional<int> rate;       // instructions a frame, as CPU › Speed sets it
-    std::vector<KeyEvent> keys;    // in frame order, as ParseKeyScript gives them
+    std::uint64_t frames = 60;            // frames of a standard machine, ticks of Kestrel's
+    std::optional<int> rate;              // instructions a frame, as CPU › Speed sets it
+    std::vector<KeyEvent> keys;           // in frame order, as ParseKeyScript gives them
     std::optional<std::uint32_t> breakAt; // halt when the program counter gets there
     // Given one line an instruction (frame, address, word, mnemonic) when set.
     std::function<void(const std::string&)> trace;
