@@ -40,7 +40,7 @@ void printHelp() {
            "                   of "
         << run::PassesPerTick
         << " run-loop passes each\n"
-           "  --rate N         instructions a frame, as CPU > Speed sets them (standard\n"
+           "  --rate N         instructions a frame, as CPU, Speed sets them (standard\n"
            "                   machines; Kestrel's keeps its own pace)\n"
            "  --keys SCRIPT    keys pressed and released: FRAME:KEY+ and FRAME:KEY-,\n"
            "                   separated by commas, e.g. 10:5+,14:5-,20:A+; keys are\n"
