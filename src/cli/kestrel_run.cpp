@@ -235,11 +235,11 @@ int main(int argc, char** argv) {
         char address[16];
         std::snprintf(address, sizeof address, "%04X", runner->state().ProgramCounter);
         std::cerr << "kestrel-run: stopped at the break at " << address << " in frame "
-                  << result.frames << "\n";
+                  << result.frames - 1 << "\n";
         return 0;
     }
     case run::RunEnd::Faulted:
-        std::cerr << "kestrel-run: the program faulted in frame " << result.frames << ": "
+        std::cerr << "kestrel-run: the program faulted in frame " << result.frames - 1 << ": "
                   << result.text << "\n";
         return kProgramStopped;
     }

@@ -32,7 +32,9 @@ enum class RunEnd {
 
 struct RunResult {
     RunEnd end = RunEnd::Completed;
-    std::uint64_t frames = 0; // frames (ticks) run, the one it stopped in included
+    // Frames (ticks) run, the one it stopped in included: it stopped in frame
+    // frames - 1, counted from 0 as the key script counts them.
+    std::uint64_t frames = 0;
     std::string text;
 };
 
