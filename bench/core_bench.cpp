@@ -1,7 +1,6 @@
 // The core's costs: one instruction, one sprite, one pass of the run loop.
 
 #include "machine/machine.h"
-#include "support/machine_door.h"
 #include "support/program_bytes.h"
 #include "support/silent_host.h"
 #include "vm/cadence.h"
@@ -56,7 +55,6 @@ const std::vector<std::uint16_t> MixedProgram = {
     0x00EE,                                                 // 242 return
 };
 
-using testing::MachineDoor;
 using testing::PlaceWords;
 using testing::SilentHost;
 
@@ -227,7 +225,7 @@ bool referenceAgrees(std::string& why) {
     PlaceWords(ref.memory, MixedProgram);
     insideRun(host, machine, [&] {
         for (int k = 0; k < AgreementSteps; ++k)
-            MachineDoor::Interpret(machine);
+            machine.Debug().ExecuteOne();
     });
     for (int k = 0; k < AgreementSteps; ++k)
         referenceStep(ref);
@@ -292,7 +290,7 @@ void BM_CoreMixedProgram(benchmark::State& state) {
     PlaceWords(machine.State.Memory, MixedProgram);
     insideRun(host, machine, [&] {
         for (auto _ : state)
-            MachineDoor::Interpret(machine);
+            machine.Debug().ExecuteOne();
     });
     if (!machine.LastFault().empty()) state.SkipWithError(machine.LastFault().c_str());
     state.SetItemsProcessed(state.iterations());
@@ -330,7 +328,7 @@ void BM_CoreAgainstReference(benchmark::State& state) {
     insideRun(host, machine, [&] {
         alternateWithReference(state, ref, "core", [&] {
             for (int k = 0; k < ReferenceBlock; ++k)
-                MachineDoor::Interpret(machine);
+                machine.Debug().ExecuteOne();
         });
     });
 }
@@ -413,7 +411,7 @@ void BM_ScrollAgainstSprite(benchmark::State& state) {
         const auto t0 = std::chrono::steady_clock::now();
         for (int k = 0; k < Block; ++k) {
             s.ProgramCounter = at;
-            MachineDoor::StandardStep(machine);
+            machine.Debug().ExecuteOne();
         }
         return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0)
                    .count() /
@@ -433,7 +431,7 @@ void BM_ScrollAgainstSprite(benchmark::State& state) {
         spriteNs.push_back(sprite);
         worstRatios.push_back(worst);
     }
-    if (!MachineDoor::Standard(machine).Screen().hires()) state.SkipWithError("not in 128 x 64");
+    if (!machine.Debug().ScreenBuffer().hires()) state.SkipWithError("not in 128 x 64");
     state.counters["sprite_ns"] = median(spriteNs);
     state.counters["down1_ns"] = median(scrollNs[0]);
     state.counters["right4_ns"] = median(scrollNs[1]);
@@ -454,10 +452,14 @@ void prepareFullSprite(Machine& machine) {
         s.Memory[0x300 + static_cast<std::size_t>(k)] = 0xFF;
     s.V[0] = 20;
     s.V[1] = 8;
-    s.Nibble1 = 0xD;
-    s.Nibble2 = 0x0;
-    s.Nibble3 = 0x1;
-    s.Nibble4 = 0xF;
+    s.Memory[0x400] = 0xD0; // DXYF with X = 0, Y = 1
+    s.Memory[0x401] = 0x1F;
+}
+
+// The draw at 0x400 alone, its fetch and decode included.
+void drawFullSprite(Machine& machine) {
+    machine.State.ProgramCounter = 0x400;
+    machine.Debug().ExecuteOne();
 }
 
 template <bool Lit> void BM_SpriteAll120Bits(benchmark::State& state) {
@@ -467,13 +469,13 @@ template <bool Lit> void BM_SpriteAll120Bits(benchmark::State& state) {
     int collided = 0;
     for (auto _ : state) {
         // Lit: light the 8 x 15 block first, untimed; the timed draw erases it.
-        if (Lit) MachineDoor::DrawSprite(machine);
+        if (Lit) drawFullSprite(machine);
         const auto start = std::chrono::steady_clock::now();
-        MachineDoor::DrawSprite(machine);
+        drawFullSprite(machine);
         const auto end = std::chrono::steady_clock::now();
         collided += machine.State.V[15];
         // Clear: the timed draw lit the block; erase it again, untimed.
-        if (!Lit) MachineDoor::DrawSprite(machine);
+        if (!Lit) drawFullSprite(machine);
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
     // Every timed draw on a lit screen collides; none on a clear one does.
@@ -491,8 +493,8 @@ void BM_SpriteAll120BitsClearThenLit(benchmark::State& state) {
     Machine machine(host);
     prepareFullSprite(machine);
     for (auto _ : state) {
-        MachineDoor::DrawSprite(machine); // on a clear screen: lights all 120 blocks
-        MachineDoor::DrawSprite(machine); // on them, lit: erases them, VF = 1
+        drawFullSprite(machine); // on a clear screen: lights all 120 blocks
+        drawFullSprite(machine); // on them, lit: erases them, VF = 1
     }
     if (machine.State.V[15] != 1) state.SkipWithError("the second draw did not collide");
     state.SetItemsProcessed(state.iterations() * 2);

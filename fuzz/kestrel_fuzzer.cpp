@@ -7,7 +7,6 @@
 
 #include "fuzz_input.h"
 #include "machine/machine.h"
-#include "support/machine_door.h"
 #include "support/silent_host.h"
 
 #include <algorithm>
@@ -27,7 +26,6 @@ namespace {
 using namespace kestrel;
 using fuzz::Event;
 using fuzz::EventKind;
-using testing::MachineDoor;
 
 // Each input stops after this many yields: a few hundred instructions on
 // Kestrel's machine. A standard machine's frame, run by the event loop as the
@@ -179,8 +177,6 @@ class FuzzHost : public testing::SilentHost {
         if (s.KeyPressed < 0 || s.KeyPressed > KeypadKeys) Fail("KeyPressed", s.KeyPressed);
         if ((s.Nibble1 | s.Nibble2 | s.Nibble3 | s.Nibble4) > 15) Fail("a nibble above 15");
         if (s.KeyMap[0] != 0) Fail("KeyMap entry 0 written", s.KeyMap[0]);
-        const int spriteBit = MachineDoor::SpriteBit(*machine);
-        if (spriteBit < 0 || spriteBit > 7) Fail("SpriteBit", spriteBit);
         std::uint8_t paused = 0;
         std::memcpy(&paused, &s.Paused, 1);
         if (paused > 1) Fail("Paused is not a bool", paused);
@@ -241,13 +237,11 @@ class FuzzHost : public testing::SilentHost {
                   expected.begin() + kind.fontBase + sizeof Chip8Font);
         if (runs) std::copy(rom.begin(), rom.end(), expected.begin() + ProgramStart);
         FUZZ_CHECK(m.State.Memory == expected, "memory after a reset");
-        const StandardInterpreter& standard = MachineDoor::Standard(m);
-        FUZZ_CHECK(standard.status() == (runs ? StandardInterpreter::Status::Running
-                                              : StandardInterpreter::Status::Empty));
+        FUZZ_CHECK(m.Debug().State() == (runs ? ProgramState::Running : ProgramState::NoProgram));
         FUZZ_CHECK(m.State.StackPointer == 0 && m.State.IndexReg == 0 && m.State.DelayTimer == 0 &&
                    m.State.SoundTimer == 0);
         FUZZ_CHECK(std::all_of(m.State.V.begin(), m.State.V.end(), [](auto v) { return v == 0; }));
-        const FrameBuffer& screen = standard.Screen();
+        const FrameBuffer& screen = m.Debug().ScreenBuffer();
         FUZZ_CHECK(!screen.hires());
         FUZZ_CHECK(std::all_of(screen.pixels(),
                                screen.pixels() + FrameBuffer::Width * FrameBuffer::Height,
@@ -263,14 +257,13 @@ class FuzzHost : public testing::SilentHost {
         if (stopped || !IsStandard(*machine)) return;
         if (exited) return stopWhenIdle();
         Machine& m = *machine;
-        const StandardInterpreter& standard = MachineDoor::Standard(m);
-        using Status = StandardInterpreter::Status;
-        const Status before = standard.status();
+        using Status = ProgramState;
+        const Status before = m.Debug().State();
         const bool runs = before == Status::Running && !m.State.Paused;
         const int faultsBefore = faults;
         m.StartFrame();
         ++frames;
-        const Status after = standard.status();
+        const Status after = m.Debug().State();
         // A fault is reported once, in the frame that stops the machine.
         const bool faulted = after == Status::Faulted && before != Status::Faulted;
         FUZZ_CHECK(faults == faultsBefore + (faulted ? 1 : 0), faults);
@@ -301,7 +294,7 @@ class FuzzHost : public testing::SilentHost {
     // each pixel a whole block of the grid (2 x 2 in 64 x 32, 2 x 1 in 64 x 64).
     NO_COVERAGE void checkScreen() const {
         const MachineKind& kind = machine->Kind();
-        const FrameBuffer& screen = MachineDoor::Standard(*machine).Screen();
+        const FrameBuffer& screen = *machine.Debug().ScreenBuffer();
         const std::uint8_t* p = screen.pixels();
         const std::uint8_t planes = kind.planes == 2 ? 3 : 1;
         for (int i = 0; i < FrameBuffer::Width * FrameBuffer::Height; ++i)
@@ -321,7 +314,7 @@ class FuzzHost : public testing::SilentHost {
     // The picture shows the screen, each grid pixel a 2 x 2 block in its colour.
     void checkPicture() const {
         if (!IsStandard(*machine)) return;
-        const FrameBuffer& screen = MachineDoor::Standard(*machine).Screen();
+        const FrameBuffer& screen = *machine.Debug().ScreenBuffer();
         const ScreenSurface& surface = machine->Surface();
         for (int y = 0; y < FrameBuffer::Height; ++y)
             for (int x = 0; x < FrameBuffer::Width; ++x) {

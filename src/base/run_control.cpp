@@ -1,5 +1,7 @@
 #include "base/run_control.h"
+
 #include "base/texts.h"
+#include <utility>
 
 namespace kestrel {
 
@@ -64,9 +66,8 @@ void RunControl::RunDriver() {
         // A standard machine runs from its frame clock: its Run returns at once.
         running_->Run();
         if (!pendingFault_.empty()) {
-            lastFault_ = pendingFault_;
-            pendingFault_.clear();
-            host_.reportFault(lastFault_);
+            std::string fault = std::exchange(pendingFault_, std::string());
+            if (!hooks_.HoldsFault(fault)) ReportFault(fault);
         }
     }
     --driverDepth_;

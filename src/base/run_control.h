@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/debug_hooks.h"
 #include "base/host.h"
 #include "base/interpreter.h"
 
@@ -20,7 +21,8 @@ class RunControl {
   public:
     static constexpr std::size_t Buttons = 16;
 
-    explicit RunControl(Host& host) : host_(host) {}
+    // A debugger attached to `hooks` may hold a fault's message until it continues.
+    RunControl(Host& host, DebugHooks& hooks) : host_(host), hooks_(hooks) {}
 
     // The interpreter the driver runs, and whose own key wait holds the label.
     void Follow(Interpreter& running) { running_ = &running; }
@@ -56,7 +58,10 @@ class RunControl {
 
     void BeginKeyWait();
     void EndKeyWait(bool completed); // completed: the wait got its key in a current run
-    bool AbandonedKeyWaits() const;  // some key wait on the stack belongs to an abandoned run
+    bool AbandonedKeyWaits() const;
+    bool InKeyWait() const {
+        return keyWaits_ > 0 || idleWaits_ > 0;
+    } // some key wait on the stack belongs to an abandoned run
     bool BeginRemapWait(std::size_t button); // true: entered while no run was active
     void EndRemapWait(std::size_t button, bool idle);
     // The generation in which the button's wait began, while it waits.
@@ -66,6 +71,7 @@ class RunControl {
 
   private:
     Host& host_;
+    DebugHooks& hooks_;
     Interpreter* running_ = nullptr;
     std::uint64_t runGeneration_ = 0;
     std::uint64_t handlerRun_ = 0;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 
 namespace kestrel::debug {
 
@@ -57,8 +58,8 @@ constexpr std::array<InstructionInfo, 34> KestrelTable{{
     {0xF018, 0xF0FF, "buzzer := v{x}", 2, Plain},
     {0xF01E, 0xF0FF, "i += v{x}", 2, Plain},
     {0xF020, 0xF0F0, "i := hex v{x}", 2, Plain},
-    {0xF030, 0xF0F0, "bcd v{x}", 2, Plain},
-    {0xF050, 0xF0F0, "save v{x}", 2, Plain},
+    {0xF030, 0xF0F0, "bcd v{x}", 2, Plain, Writes::Bcd},
+    {0xF050, 0xF0F0, "save v{x}", 2, Plain, Writes::ThroughX},
     {0xF060, 0xF0F0, "load v{x}", 2, Plain},
 }};
 
@@ -96,8 +97,8 @@ constexpr std::array<InstructionInfo, 34> Chip8Table{{
     {0xF018, 0xF0FF, "buzzer := v{x}", 2, Plain},
     {0xF01E, 0xF0FF, "i += v{x}", 2, Plain},
     {0xF029, 0xF0FF, "i := hex v{x}", 2, Plain},
-    {0xF033, 0xF0FF, "bcd v{x}", 2, Plain},
-    {0xF055, 0xF0FF, "save v{x}", 2, Plain},
+    {0xF033, 0xF0FF, "bcd v{x}", 2, Plain, Writes::Bcd},
+    {0xF055, 0xF0FF, "save v{x}", 2, Plain, Writes::ThroughX},
     {0xF065, 0xF0FF, "load v{x}", 2, Plain},
 }};
 
@@ -117,7 +118,7 @@ constexpr std::array<InstructionInfo, 9> SuperChipAdds{{
 // F000 and F002 want X = 0; FN01 keeps the low two bits of N.
 constexpr std::array<InstructionInfo, 7> XoChipAdds{{
     {0x00D0, 0xFFF0, "scroll-up {n}", 2, Plain},
-    {0x5002, 0xF00F, "save v{x} - v{y}", 2, Plain},
+    {0x5002, 0xF00F, "save v{x} - v{y}", 2, Plain, Writes::XThroughY},
     {0x5003, 0xF00F, "load v{x} - v{y}", 2, Plain},
     {0xF000, 0xFFFF, "i := long {nnnn}", 4, Plain},
     {0xF001, 0xF0FF, "plane {p}", 2, Plain},
@@ -188,6 +189,36 @@ const InstructionInfo* Decode(InstructionSetId set, std::uint16_t word) {
         if ((word & row.mask) == row.value) return &row;
     }
     return nullptr;
+}
+
+const DecodeIndex& DecodeIndex::For(InstructionSetId set) {
+    static const std::array<DecodeIndex, 5> indexes{
+        DecodeIndex(InstructionSetId::Kestrel), DecodeIndex(InstructionSetId::Chip8),
+        DecodeIndex(InstructionSetId::SuperChip), DecodeIndex(InstructionSetId::XoChip),
+        DecodeIndex(InstructionSetId::Chip8TwoPage)};
+    return indexes[static_cast<std::size_t>(set)];
+}
+
+DecodeIndex::DecodeIndex(InstructionSetId set)
+    : rows_(Instructions(set)), index_(std::make_unique<std::uint8_t[]>(1u << 16)) {
+    for (std::uint32_t word = 0; word <= 0xFFFF; ++word) {
+        const InstructionInfo* info = Decode(set, static_cast<std::uint16_t>(word));
+        index_[word] = info != nullptr ? static_cast<std::uint8_t>(info - rows_.data()) : None;
+    }
+}
+
+std::optional<WrittenRange> MemoryWritten(const InstructionInfo& info, std::uint16_t word,
+                                          std::uint64_t index) {
+    const int x = (word >> 8) & 0xF;
+    const int y = (word >> 4) & 0xF;
+    switch (info.writes) {
+    case Writes::None: return std::nullopt;
+    case Writes::Bcd: return WrittenRange{index, index + 2};
+    case Writes::ThroughX: return WrittenRange{index, index + static_cast<std::uint64_t>(x)};
+    case Writes::XThroughY:
+        return WrittenRange{index, index + static_cast<std::uint64_t>(x > y ? x - y : y - x)};
+    }
+    return std::nullopt;
 }
 
 int Length(InstructionSetId set, std::uint16_t word) {

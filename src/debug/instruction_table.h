@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -28,6 +29,10 @@ enum class Flow : std::uint8_t {
     Exit,       // SUPER-CHIP's 00FD: the program ends there
 };
 
+// The memory an instruction writes from I on: none, three bytes (FX33), V0
+// to VX (FX55), or VX to VY in either order (XO-CHIP's 5XY2).
+enum class Writes : std::uint8_t { None, Bcd, ThroughX, XThroughY };
+
 // One row: the words whose bits under `mask` equal `value`.
 //
 // `format` is the instruction in Octo's syntax, with its fields in braces:
@@ -40,6 +45,7 @@ struct InstructionInfo {
     std::string_view format;
     std::uint8_t length; // in bytes: 2, or 4 for XO-CHIP's F000 NNNN
     Flow flow;
+    Writes writes = Writes::None;
 };
 
 // The rows of a set, tried in order: the first that matches is the one the
@@ -49,6 +55,32 @@ std::span<const InstructionInfo> Instructions(InstructionSetId set);
 // The row `word` runs as; nullptr for a word the machine passes over, which
 // is a two-byte no-op on every machine here.
 const InstructionInfo* Decode(InstructionSetId set, std::uint16_t word);
+
+// Decode in one step, for the interpreters and the debugger, which ask once
+// an instruction: each set's 65,536 words looked up once, when first asked.
+class DecodeIndex {
+  public:
+    static const DecodeIndex& For(InstructionSetId set);
+    const InstructionInfo* operator()(std::uint16_t word) const {
+        const std::uint8_t row = index_[word];
+        return row == None ? nullptr : &rows_[row];
+    }
+
+  private:
+    static constexpr std::uint8_t None = 0xFF;
+    explicit DecodeIndex(InstructionSetId set);
+    std::span<const InstructionInfo> rows_;
+    std::unique_ptr<std::uint8_t[]> index_;
+};
+
+// The first and last address an instruction writes, with I at `index`;
+// addresses beyond memory wrap or fault as the machine does.
+struct WrittenRange {
+    std::uint64_t first;
+    std::uint64_t last;
+};
+std::optional<WrittenRange> MemoryWritten(const InstructionInfo& info, std::uint16_t word,
+                                          std::uint64_t index);
 
 // The bytes the instruction that begins with `word` takes.
 int Length(InstructionSetId set, std::uint16_t word);

@@ -19,6 +19,7 @@ void Machine::Reset_Click() {
     host_.stopTone();
     host_.setStatusText("");
     running_->Reset(fittingRom());
+    debugger_.MachineReset();
 }
 
 void Machine::OpenRom(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/debug_hooks.h"
 #include "base/host.h"
 #include "base/interpreter.h"
 #include "base/key_place.h"
@@ -8,6 +9,7 @@
 #include "base/random_source.h"
 #include "base/run_control.h"
 #include "base/screen_surface.h"
+#include "machine/debugger.h"
 #include "standard/standard_interpreter.h"
 #include "vm/kestrel_interpreter.h"
 
@@ -19,18 +21,13 @@
 
 namespace kestrel {
 
-namespace testing {
-class MachineDoor;
-}
-
 // The machine the desktop sees: the machine chosen, the ROM last opened, the
 // screen, and the interpreter that runs it, Kestrel's own or the standard
 // one, picked once when a machine is chosen and reached only through the
 // Interpreter interface. Commands carry the machine's own names.
 //
-// The public part is what the desktop uses. The one door to the interpreters
-// themselves is testing::MachineDoor (tests/support/machine_door.h), for the
-// benchmarks, the fuzzer and the tests that set the surface up directly.
+// The public part is what the desktop uses; Debug() is the one way inside the
+// machine that runs, for the debugger window, kestrel-run and the tests.
 //
 // Runs and waits: base/run_control.cpp states their rules and keeps their
 // bookkeeping.
@@ -38,7 +35,8 @@ class Machine {
     // First, since the state, the surface and the run control below are Kestrel's machine's.
     Host& host_;
     RandomSource random_;
-    KestrelInterpreter kestrel_{host_, random_};
+    DebugHooks hooks_;
+    KestrelInterpreter kestrel_{host_, random_, hooks_};
 
   public:
     // machine/machine.cpp
@@ -49,6 +47,8 @@ class Machine {
     // The registers and memory of the machine that runs, read and written in place.
     MachineState& State = kestrel_.State;
     const ScreenSurface& Surface() const { return surface_; }
+    Debugger& Debug() { return debugger_; }
+    const Debugger& Debug() const { return debugger_; }
     void SeedRandom(std::uint64_t seed) { random_.Seed(seed); }
     void SeedRandomFromClock() { random_.SeedFromClock(); }
     bool RunActive() const { return runs_.Active(); }
@@ -103,8 +103,6 @@ class Machine {
     void Command1_Click(int Index) { kestrel_.Command1_Click(Index); }
 
   private:
-    friend class testing::MachineDoor;
-
     // The copy of the ROM the machine chosen starts from: empty when it does not fit.
     std::span<const std::uint8_t> fittingRom() const;
 
@@ -119,8 +117,9 @@ class Machine {
     std::optional<int> speed_;
     std::vector<std::uint8_t> romCopy_; // the last opened ROM, as read
     std::string romPath_;
-    StandardInterpreter standard_{State, kind_, host_, random_, surface_, runs_};
+    StandardInterpreter standard_{State, kind_, host_, random_, surface_, runs_, hooks_};
     Interpreter* running_ = &kestrel_;
+    Debugger debugger_{*this, hooks_, kestrel_, standard_, runs_, host_};
 };
 
 } // namespace kestrel

@@ -2,12 +2,12 @@
 
 namespace kestrel {
 
-// The address after the instruction at `at`: XO-CHIP's F000 NNNN is the one
-// instruction four bytes long.
+// The address after the instruction at `at`, whose length the machine's
+// instruction table gives: XO-CHIP's F000 NNNN is the one four bytes long.
 std::uint32_t StandardInterpreter::after(std::uint32_t at) {
-    const bool longLoad =
-        kind_.extensions.xoChip && memoryAt(at) == 0xF0 && memoryAt(at + 1) == 0x00;
-    return (at + (longLoad ? 4 : 2)) & addressMask_;
+    const auto word = static_cast<std::uint16_t>(memoryAt(at) << 8 | memoryAt(at + 1));
+    const debug::InstructionInfo* info = (*decode_)(word);
+    return (at + (info != nullptr ? info->length : 2u)) & addressMask_;
 }
 
 // The instruction at `pc`; returns the address the run goes on from.
@@ -117,7 +117,21 @@ void StandardInterpreter::runInstructions(int count) {
     State.ProgramCounter = pc;
 }
 
-void StandardInterpreter::step() {
+// The same loop with the debugger asked before and told after each
+// instruction; the frame stays open when it halts inside.
+void StandardInterpreter::runDebuggedInstructions() {
+    frameEnded_ = false;
+    while (frameLeft_ > 0 && !frameEnded_) {
+        if (hooks_.HaltsBefore(State)) return;
+        State.ProgramCounter = execute(State.ProgramCounter);
+        --frameLeft_;
+        hooks_.Ran(State);
+        if (hooks_.Halted()) break;
+    }
+    if (frameLeft_ == 0 || frameEnded_) frameOpen_ = false;
+}
+
+void StandardInterpreter::ExecuteOne() {
     State.ProgramCounter = execute(State.ProgramCounter);
 }
 

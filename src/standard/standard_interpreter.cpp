@@ -1,5 +1,7 @@
 #include "standard/standard_interpreter.h"
 
+#include "base/instruction_set.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -7,8 +9,9 @@ namespace kestrel {
 
 StandardInterpreter::StandardInterpreter(MachineState& state, const MachineKind& kind, Host& host,
                                          RandomSource& random, ScreenSurface& surface,
-                                         RunControl& runs)
-    : State(state), kind_(kind), host_(host), random_(random), surface_(surface), runs_(runs) {}
+                                         RunControl& runs, DebugHooks& hooks)
+    : State(state), kind_(kind), host_(host), random_(random), surface_(surface), runs_(runs),
+      hooks_(hooks) {}
 
 void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
     runs_.EndAllRuns();
@@ -21,6 +24,8 @@ void StandardInterpreter::Reset(std::span<const std::uint8_t> rom) {
 // outlive it.
 void StandardInterpreter::start(std::span<const std::uint8_t> rom) {
     State.StartAfresh(kind_, rom);
+    decode_ = &debug::DecodeIndex::For(InstructionSetOf(kind_));
+    frameOpen_ = false;
     addressMask_ = kind_.memorySize - 1; // every size is a power of two
     std::copy(kind_.font.begin(), kind_.font.end(), State.Memory.begin() + kind_.fontBase);
     std::copy(kind_.bigFont.begin(), kind_.bigFont.end(),
@@ -44,19 +49,30 @@ void StandardInterpreter::empty() {
     status_ = Status::Empty;
 }
 
+// Asked once a frame: with no debugger attached, the frame is as it always was.
 void StandardInterpreter::Frame(int rate) {
+    if (hooks_.Attached()) return DebuggedFrame(rate);
     runFrame(rate);
+    reportFault();
+}
+
+void StandardInterpreter::reportFault() {
     if (!fault_.empty()) runs_.ReportFault(std::exchange(fault_, std::string()));
 }
 
 void StandardInterpreter::runFrame(int instructions) {
-    if (State.Paused || (status_ != Status::Running && !WaitingForKey())) return;
-    countTimers();
-    if (status_ == Status::WaitingForKey) finishKeyWait();
-    if (status_ != Status::Running) return;
-    keypad_.beginFrame();
+    if (!beginFrame()) return;
     runInstructions(instructions);
     if (pictureChanged_) paintPicture();
+}
+
+bool StandardInterpreter::beginFrame() {
+    if (State.Paused || (status_ != Status::Running && !WaitingForKey())) return false;
+    countTimers();
+    if (status_ == Status::WaitingForKey) finishKeyWait();
+    if (status_ != Status::Running) return false;
+    keypad_.beginFrame();
+    return true;
 }
 
 // Choosing a machine sets the default colours again: the picture is painted

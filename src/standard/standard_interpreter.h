@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/debug_hooks.h"
 #include "base/host.h"
 #include "base/interpreter.h"
 #include "base/machine_state.h"
@@ -7,6 +8,7 @@
 #include "base/random_source.h"
 #include "base/run_control.h"
 #include "base/screen_surface.h"
+#include "debug/instruction_table.h"
 #include "standard/chip8_keypad.h"
 #include "standard/frame_buffer.h"
 
@@ -16,10 +18,6 @@
 #include <string>
 
 namespace kestrel {
-
-namespace testing {
-class MachineDoor;
-}
 
 // The samples a second at which XO-CHIP's pitch register plays the pattern:
 // pitch 64 is 4000, and 48 steps make an octave.
@@ -47,7 +45,8 @@ class StandardInterpreter final : public Interpreter {
     static constexpr std::uint8_t DefaultPitch = 64;
 
     StandardInterpreter(MachineState& state, const MachineKind& kind, Host& host,
-                        RandomSource& random, ScreenSurface& surface, RunControl& runs);
+                        RandomSource& random, ScreenSurface& surface, RunControl& runs,
+                        DebugHooks& hooks);
 
     // Interpreter.
     void Chosen(std::span<const std::uint8_t>) override { SetPalette(DefaultPalette); }
@@ -76,14 +75,31 @@ class StandardInterpreter final : public Interpreter {
 
     Status status() const { return status_; }
 
+    // What the debugger reads.
+    std::uint8_t Planes() const { return planes_; }
+    const std::array<std::uint8_t, 16>& FlagRegisters() const { return flagRegisters_; }
+    std::uint8_t Pitch() const { return pitch_; }
+    const SoundPattern& Pattern() const { return pattern_; }
+    // FX0A has its key: the next frame ends the wait.
+    bool KeyWaitOver() const { return keypad_.waitedKey() >= 0; }
+
+    // standard/debugged_frame.cpp. The frame a debugger attached runs: the
+    // debugger is asked before each instruction whether to halt, and a frame
+    // halted inside goes on from there once it continues. While halted,
+    // frames do nothing.
+    void DebuggedFrame(int rate);
+    bool FrameOpen() const { return frameOpen_; }
+    void DebugHalted() { stopSound(); } // no tone sounds while halted
+    void DebugResumed();                // a tone the sound timer still holds sounds again
+    void ExecuteOne();                  // the instruction at the program counter, outside any frame
+
     const FrameBuffer& Screen() const { return screen_; }
     using Palette = kestrel::Palette;
     static constexpr Palette DefaultPalette = kestrel::DefaultPalette;
     void SetPalette(const Palette& palette);
+    const Palette& Colours() const { return palette_; }
 
   private:
-    friend class testing::MachineDoor;
-
     // standard/standard_interpreter.cpp
     // Memory, registers, timers, screen and sound afresh, the fonts and `rom`
     // written; the machine then runs.
@@ -92,10 +108,14 @@ class StandardInterpreter final : public Interpreter {
     // that do nothing.
     void empty();
     void runFrame(int instructions);
+    // The frame's start: the timers count and a key wait may end. False when
+    // no instruction runs in this frame.
+    bool beginFrame();
+    void reportFault();
 
     // standard/decode.cpp
     void runInstructions(int count);
-    void step();
+    void runDebuggedInstructions(); // up to frameLeft_, halting as the debugger asks
     [[gnu::always_inline]] inline std::uint32_t execute(std::uint32_t pc);
     std::uint32_t after(std::uint32_t at); // the address past the instruction at `at`
     std::uint8_t& memoryAt(std::uint64_t address) { return State.Memory[address & addressMask_]; }
@@ -159,6 +179,8 @@ class StandardInterpreter final : public Interpreter {
     RandomSource& random_;
     ScreenSurface& surface_;
     RunControl& runs_;
+    DebugHooks& hooks_;
+    const debug::DecodeIndex* decode_ = &debug::DecodeIndex::For(debug::InstructionSetId::Chip8);
 
     Status status_ = Status::Empty;
     std::uint32_t addressMask_ = 0xFFF;
@@ -170,6 +192,9 @@ class StandardInterpreter final : public Interpreter {
     bool frameEnded_ = false; // the frame ended early: a wait, 00FD or a fault
     std::uint8_t waitRegister_ = 0;
     std::string fault_;
+    // A debugged frame halted inside: the instructions it has left.
+    bool frameOpen_ = false;
+    int frameLeft_ = 0;
 
     FrameBuffer screen_;
     std::uint8_t planes_ = 1; // FN01's mask of the planes drawn, cleared and scrolled

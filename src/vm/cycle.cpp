@@ -7,11 +7,15 @@ namespace kestrel {
 void KestrelInterpreter::start_cpu() {
     const std::uint64_t run = runs_.Generation();
     for (;;) {
+        // Asked once a pass: with no debugger attached, the pass is as it always was.
+        const bool debugged = hooks_.Attached();
+        if (debugged && !haltedPassOver(run)) return;
         // Above 1, not 0: the last step to 0 is left to the tick.
         if (State.DelayTimer > 1) --State.DelayTimer;
         if (!State.Paused) {
             Interpret();
             if (runs_.Generation() != run) return;
+            if (debugged) hooks_.Ran(State);
         }
         for (int i = 0; i < PassYields; ++i) {
             if (State.Paused) {
@@ -21,6 +25,17 @@ void KestrelInterpreter::start_cpu() {
             }
         }
     }
+}
+
+// While the debugger holds the program, the run waits at the top of its pass
+// in idle yields: no instruction runs and the delay timer stands still.
+bool KestrelInterpreter::haltedPassOver(std::uint64_t run) {
+    if (State.Paused) return true;
+    while (hooks_.Halted() || hooks_.HaltsBefore(State)) {
+        host_.stopTone();
+        if (!runs_.IdleYieldFor(run)) return false;
+    }
+    return true;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/debug_hooks.h"
 #include "base/host.h"
 #include "base/interpreter.h"
 #include "base/machine_state.h"
@@ -24,8 +25,8 @@ namespace kestrel {
 // to the standard interpreter, which never runs at the same time.
 class KestrelInterpreter final : public Interpreter {
   public:
-    KestrelInterpreter(Host& host, RandomSource& random)
-        : host_(host), random_(random), runs_(host) {}
+    KestrelInterpreter(Host& host, RandomSource& random, DebugHooks& hooks)
+        : host_(host), random_(random), hooks_(hooks), runs_(host, hooks) {}
     KestrelInterpreter(const KestrelInterpreter&) = delete;
     KestrelInterpreter& operator=(const KestrelInterpreter&) = delete;
 
@@ -73,6 +74,8 @@ class KestrelInterpreter final : public Interpreter {
     // vm/cycle.cpp
     using Handler = void (KestrelInterpreter::*)();
     void start_cpu();
+    // A debugger attached: false once the run is gone while halted.
+    bool haltedPassOver(std::uint64_t run);
     bool getopcode();
     void dispatch(Handler handler);
     void stopRunAtAddress(std::uint64_t address); // the current instruction went outside Memory
@@ -131,6 +134,7 @@ class KestrelInterpreter final : public Interpreter {
     Host& host_;
     ScreenSurface surface_;
     RandomSource& random_;
+    DebugHooks& hooks_;
     RunControl runs_;
     // Working values of one sprite draw; they carry nothing between sprites.
     std::uint8_t SpriteRow = 0;

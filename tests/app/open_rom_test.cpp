@@ -4,7 +4,6 @@
 
 #include "app_test_support.h"
 #include "no_settings.h"
-#include "support/machine_door.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -184,7 +183,7 @@ class OpenRomTest : public QObject {
         Machine& machine = form.machine();
         placeProgram(machine, {0x6005, 0x1202}); // V0 := 5, then stay
         machine.State.ProgramCounter = 0x300;
-        testing::MachineDoor::Surface(machine).FillRect(100, 100, 103, 103, LitColour);
+        machine.Debug().KestrelSurface().FillRect(100, 100, 103, 103, LitColour);
         bool nonNative = false;
         answerDialog(QString(), &nonNative);
         action(form, "OpenROM")->trigger();
@@ -209,7 +208,7 @@ class OpenRomTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         Machine& machine = form.machine();
         machine.State.ProgramCounter = 0x300;
-        testing::MachineDoor::Surface(machine).FillRect(100, 100, 103, 103, LitColour);
+        machine.Debug().KestrelSurface().FillRect(100, 100, 103, 103, LitColour);
         QString reported;
         answerDialog(tooLong);
         // The box comes after the dialog has closed.

@@ -1,5 +1,5 @@
 #include "debug/disassembler.h"
-#include "support/machine_door.h"
+#include "machine/machine.h"
 #include "support/silent_host.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@ namespace kestrel::testing {
 namespace {
 
 using enum debug::Flow;
-using Status = StandardInterpreter::Status;
 using enum debug::InstructionSetId;
 
 constexpr std::uint32_t At = 0x300;    // the word run; the following one is after it
@@ -74,8 +73,8 @@ TEST_P(EveryWord, GoesWhereTheTableSays) {
             s.KeyPressed = picture.equal ? low : 0;
             host.yields = host.idleYields = 0;
             const debug::Successors table = *debug::NextAddresses(walk.set, s.Memory, At);
-            standard ? MachineDoor::StandardStep(machine) : MachineDoor::Interpret(machine);
-            const auto status = MachineDoor::Standard(machine).status();
+            machine.Debug().ExecuteOne();
+            const ProgramState status = machine.Debug().State();
             const debug::Flow flow = table.flow;
             std::uint32_t to = table.next;
             if (flow == Jump || flow == Call) to = *table.target;
@@ -89,12 +88,12 @@ TEST_P(EveryWord, GoesWhereTheTableSays) {
             const bool agrees =
                 s.ProgramCounter == (taken ? *table.target : to) && s.StackPointer == depth &&
                 (flow != Call || s.CallStack[1] == static_cast<std::int16_t>(table.next)) &&
-                (host.idleYields > 0 || status == Status::WaitingForKey) == (flow == Wait) &&
-                (standard && status == Status::Ended) == (flow == Exit) &&
+                (host.idleYields > 0 || status == ProgramState::WaitingForKey) == (flow == Wait) &&
+                (standard && status == ProgramState::Ended) == (flow == Exit) &&
                 (table.info != nullptr || (s.V == v && s.IndexReg == 0x800)) &&
                 (standard || (host.yields > 0 || word >> 12 == 0xD) == (table.info != nullptr));
             if (!agrees) wrong.push_back(static_cast<std::uint16_t>(word));
-            if (standard && status != Status::Running) machine.Reset_Click(); // running again
+            if (standard && status != ProgramState::Running) machine.Reset_Click(); // running again
         }
     }
     EXPECT_TRUE(wrong.empty()) << wrong.size() << " words, first "

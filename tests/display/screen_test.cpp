@@ -1,6 +1,5 @@
 #include "support/golden_screen.h"
 #include "support/grown_cases.h"
-#include "support/machine_door.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -189,11 +188,11 @@ TEST_F(Sprites, CollisionIsReadFromTheBlocksTopLeftPixelOnly) {
     sprite({0xE0});
     s.V[0] = 0;
     r.host.at(1, [&] { // the opening yield of 6100, before the sprite
-        MachineDoor::Surface(r.machine).FillRect(1, 0, 1, 0,
-                                                 LitColour); // (0,0): top-left pixel only
-        MachineDoor::Surface(r.machine).FillRect(6, 0, 8, 3,
-                                                 LitColour); // (1,0): all but its top-left
-        MachineDoor::Surface(r.machine).FillRect(9, 0, 9, 0, 0xFF0000); // (2,0): red
+        r.machine.Debug().KestrelSurface().FillRect(1, 0, 1, 0,
+                                                    LitColour); // (0,0): top-left pixel only
+        r.machine.Debug().KestrelSurface().FillRect(6, 0, 8, 3,
+                                                    LitColour); // (1,0): all but its top-left
+        r.machine.Debug().KestrelSurface().FillRect(9, 0, 9, 0, 0xFF0000); // (2,0): red
     });
     r.load({0x6100, 0xD001, 0x1204});
     r.resetAndRunPasses(3);
@@ -206,7 +205,7 @@ TEST_F(Sprites, CollisionIsReadFromTheBlocksTopLeftPixelOnly) {
 TEST_F(Sprites, ABlockLitOnlyAwayFromItsCornerDoesNotCollide) {
     sprite({0x80});
     s.V[0] = 0;
-    r.host.at(1, [&] { MachineDoor::Surface(r.machine).FillRect(2, 0, 4, 3, LitColour); });
+    r.host.at(1, [&] { r.machine.Debug().KestrelSurface().FillRect(2, 0, 4, 3, LitColour); });
     r.load({0x6100, 0xD001, 0x1204});
     r.resetAndRunPasses(3);
     EXPECT_EQ(s.V[15], 0);

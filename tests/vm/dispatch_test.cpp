@@ -1,4 +1,3 @@
-#include "support/machine_door.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +24,8 @@ std::unique_ptr<RomRunner> Prepared(std::uint16_t word) {
     s.V[4] = 5;
     s.KeyPressed = 5;
     s.DelayTimer = 255;
-    MachineDoor::Surface(r->machine)
-        .FillRect(1, 0, 8, 3, LitColour); // screen pixels (0,0) and (1,0)
+    r->machine.Debug().KestrelSurface().FillRect(1, 0, 8, 3,
+                                                 LitColour); // screen pixels (0,0) and (1,0)
     r->load({word});
     return r;
 }
@@ -47,7 +46,7 @@ std::uint64_t RunOnePass(RomRunner& r) {
     };
     r.stopAt(1000); // for a word that loads the delay timer itself
     r.machine.Reset_Click();
-    MachineDoor::Surface(r.machine).FillRect(
+    r.machine.Debug().KestrelSurface().FillRect(
         1, 0, 8, 3, LitColour); // Reset cleared it; restore before the pass
     r.machine.RunDriver();
     return passYields;

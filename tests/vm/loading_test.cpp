@@ -1,4 +1,3 @@
-#include "support/machine_door.h"
 #include "support/rom_runner.h"
 #include "support/temp_file.h"
 
@@ -113,7 +112,7 @@ TEST_F(Loading, OpenRomWithAnEmptyFileResetsOverWhatMemoryHolds) {
 TEST_F(Loading, OpenRomOfAMissingFileIsRefusedAndNoResetFollows) {
     const std::string missing = TempFile::uniquePath();
     s.ProgramCounter = 0x345;
-    MachineDoor::Surface(r.machine).FillRect(1, 0, 4, 3, LitColour);
+    r.machine.Debug().KestrelSurface().FillRect(1, 0, 4, 3, LitColour);
     const auto before = s.Memory;
     r.machine.OpenRom(missing);
     EXPECT_EQ(r.host.runRequests, 0);

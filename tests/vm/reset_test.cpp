@@ -1,4 +1,3 @@
-#include "support/machine_door.h"
 #include "support/rom_runner.h"
 #include "support/temp_file.h"
 
@@ -14,7 +13,7 @@ TEST(Reset, WritesTheFontSetsThePcAndClearsTheScreenWithoutAYield) {
     MachineState& s = r.state();
     std::fill(s.Memory.begin() + 4096, s.Memory.begin() + 4176, 0xEE);
     s.ProgramCounter = 0x777;
-    MachineDoor::Surface(r.machine).FillRect(0, 0, 256, 127, LitColour);
+    r.machine.Debug().KestrelSurface().FillRect(0, 0, 256, 127, LitColour);
     r.machine.Reset_Click();
     EXPECT_EQ(r.host.yields, 0u);
     EXPECT_EQ(r.host.runRequests, 1);
@@ -129,7 +128,7 @@ TEST(Machines, ResetRestartsFromTheCopyWithEverythingCleared) {
         s.CallStack.fill(0x345);
         s.DelayTimer = 40;
         s.SoundTimer = 50;
-        MachineDoor::Surface(r.machine).FillRect(0, 0, 256, 127, LitColour);
+        r.machine.Debug().KestrelSurface().FillRect(0, 0, 256, 127, LitColour);
         r.machine.Reset_Click();
         EXPECT_EQ(s.Memory, StandardMemory(rom)) << m.name;
         EXPECT_EQ(s.V, decltype(s.V){}) << m.name;

@@ -1,4 +1,3 @@
-#include "support/machine_door.h"
 #include "support/rom_runner.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +27,7 @@ TEST_P(AbandonedHandler, DoesNotContinueAfterTheYieldThatServedTheReset) {
         r.machine.Reset_Click();
     });
     // Lit after the first reset, so a late 00E0 or DXYN would show.
-    r.host.at(1, [&] { MachineDoor::Surface(r.machine).FillRect(1, 0, 4, 3, LitColour); });
+    r.host.at(1, [&] { r.machine.Debug().KestrelSurface().FillRect(1, 0, 4, 3, LitColour); });
     const MachineState before = s;
     r.stopAt(301);
     r.machine.Reset_Click();

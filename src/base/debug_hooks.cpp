@@ -1,0 +1,193 @@
+#include "base/debug_hooks.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace kestrel {
+
+namespace {
+
+std::string hex(std::uint64_t value) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string text;
+    do {
+        text.insert(text.begin(), Digits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    return "0x" + text;
+}
+
+std::string registerName(int reg) {
+    return reg == IndexWatch ? "I" : std::string("V") + "0123456789ABCDEF"[reg & 0xF];
+}
+
+std::uint64_t registerValue(const MachineState& state, int reg) {
+    return reg == IndexWatch ? state.IndexReg : state.V[static_cast<std::size_t>(reg & 0xF)];
+}
+
+} // namespace
+
+void DebugHooks::Attach(std::uint32_t memorySize) {
+    attached_ = true;
+    breakpoints_.resize(memorySize, 0);
+    if (trace_.empty()) trace_.resize(TraceLength);
+}
+
+void DebugHooks::Detach() {
+    attached_ = false;
+    halted_ = false;
+    mode_ = Mode::Free;
+    stop_ = {};
+}
+
+void DebugHooks::Halt(StopCause cause, std::uint32_t address, std::string text) {
+    halted_ = true;
+    mode_ = Mode::Free;
+    stop_ = {cause, address, std::move(text)};
+}
+
+std::string DebugHooks::Resume(std::uint32_t pc) {
+    resume(pc, Mode::Free);
+    return std::exchange(heldFault_, std::string());
+}
+
+void DebugHooks::ResumeFor(std::uint32_t pc, std::uint64_t count) {
+    resume(pc, Mode::Count);
+    stepsLeft_ = count;
+}
+
+void DebugHooks::ResumeUntilAt(std::uint32_t pc, std::uint32_t address, int depth) {
+    resume(pc, Mode::UntilAt);
+    untilAddress_ = address;
+    untilDepth_ = depth;
+}
+
+void DebugHooks::ResumeUntilBelow(std::uint32_t pc, int depth) {
+    resume(pc, Mode::UntilBelow);
+    untilDepth_ = depth;
+}
+
+void DebugHooks::resume(std::uint32_t pc, Mode mode) {
+    halted_ = false;
+    stop_ = {};
+    mode_ = mode;
+    passOnce_ = pc;
+}
+
+bool DebugHooks::stepDone(const MachineState& state) {
+    switch (mode_) {
+    case Mode::Free: return false;
+    case Mode::Count:
+        if (stepsLeft_ == 0) return true;
+        --stepsLeft_;
+        return false;
+    case Mode::UntilAt:
+        return state.ProgramCounter == untilAddress_ && state.StackPointer == untilDepth_;
+    case Mode::UntilBelow: return state.StackPointer < untilDepth_;
+    }
+    return false;
+}
+
+bool DebugHooks::HaltsBefore(const MachineState& state) {
+    const std::uint32_t pc = state.ProgramCounter;
+    const bool passing = passOnce_ == pc;
+    passOnce_.reset();
+    if (stepDone(state)) {
+        Halt(StopCause::Step, pc);
+        return true;
+    }
+    if (!passing && pc < breakpoints_.size() && breakpoints_[pc] != 0) {
+        Halt(StopCause::Breakpoint, pc, "Breakpoint at " + hex(pc));
+        return true;
+    }
+    const std::size_t size = state.Memory.size();
+    const auto byte = [&](std::uint64_t a) -> std::uint16_t {
+        if (wraps_) return state.Memory[a % size];
+        return a < size ? state.Memory[a] : 0;
+    };
+    address_ = pc;
+    word_ = static_cast<std::uint16_t>(byte(pc) << 8 | byte(pc + 1));
+    const debug::InstructionInfo* info = (*decode_)(word_);
+    second_ = info != nullptr && info->length == 4
+                  ? static_cast<std::uint16_t>(byte(pc + 2) << 8 | byte(pc + 3))
+                  : 0;
+    if (!registerWatches_.empty()) {
+        vBefore_ = state.V;
+        indexBefore_ = state.IndexReg;
+    }
+    writes_.reset();
+    if (!memoryWatches_.empty() && info != nullptr)
+        writes_ = debug::MemoryWritten(*info, word_, state.IndexReg);
+    return false;
+}
+
+bool DebugHooks::written(const MemoryWatch& watch, std::size_t size) const {
+    const auto overlaps = [&](std::uint64_t first, std::uint64_t last) {
+        return first <= watch.last && watch.first <= last;
+    };
+    if (!wraps_ || writes_->last < size) return overlaps(writes_->first, writes_->last);
+    // A write that runs past the end of a standard machine's memory wraps to its start.
+    const std::uint64_t first = writes_->first % size;
+    const std::uint64_t last = writes_->last % size;
+    return first <= last ? overlaps(first, last) : overlaps(first, size - 1) || overlaps(0, last);
+}
+
+void DebugHooks::Ran(const MachineState& state) {
+    const std::uint32_t address = address_;
+    const std::uint16_t word = word_;
+    if (tracing_) {
+        TraceEntry& entry = trace_[traceNext_];
+        entry.frame = frame_;
+        entry.address = address;
+        entry.word = word;
+        entry.second = second_;
+        entry.index = static_cast<std::uint32_t>(state.IndexReg);
+        entry.v = state.V;
+        if (traceSink) traceSink(entry);
+        if (++traceNext_ == trace_.size()) {
+            traceNext_ = 0;
+            traceFull_ = true;
+        }
+    }
+    if (writes_) {
+        for (const MemoryWatch& watch : memoryWatches_) {
+            if (written(watch, state.Memory.size())) {
+                Halt(StopCause::MemoryWrite, address,
+                     "Memory " + hex(watch.first) + ".." + hex(watch.last) + " written by " +
+                         hex(word) + " at " + hex(address));
+                return;
+            }
+        }
+    }
+    for (const RegisterWatch& watch : registerWatches_) {
+        const std::uint64_t now = registerValue(state, watch.reg);
+        const std::uint64_t before = watch.reg == IndexWatch
+                                         ? indexBefore_
+                                         : vBefore_[static_cast<std::size_t>(watch.reg & 0xF)];
+        if (now == watch.value && before != watch.value) {
+            Halt(StopCause::RegisterValue, address,
+                 registerName(watch.reg) + " took " + hex(watch.value) + " at " + hex(address));
+            return;
+        }
+    }
+}
+
+bool DebugHooks::HoldsFault(const std::string& text) {
+    if (!attached_ || !breakOnFaults) return false;
+    heldFault_ = text;
+    Halt(StopCause::Fault, address_, text);
+    return true;
+}
+
+std::vector<TraceEntry> DebugHooks::Trace() const {
+    std::vector<TraceEntry> entries;
+    if (traceFull_)
+        entries.insert(entries.end(), trace_.begin() + static_cast<std::ptrdiff_t>(traceNext_),
+                       trace_.end());
+    entries.insert(entries.end(), trace_.begin(),
+                   trace_.begin() + static_cast<std::ptrdiff_t>(traceNext_));
+    return entries;
+}
+
+} // namespace kestrel

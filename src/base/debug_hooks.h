@@ -1,0 +1,158 @@
+#pragma once
+
+#include "base/machine_state.h"
+#include "debug/instruction_table.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+// What halted a program the debugger holds.
+enum class StopCause : std::uint8_t {
+    None,          // nothing: it runs
+    Break,         // the debugger's Break, or a new run that starts halted
+    Step,          // a step, step over, step out or frame step finished
+    Breakpoint,    // the program counter reached a breakpoint
+    MemoryWrite,   // an instruction wrote to a watched range
+    RegisterValue, // a register took a watched value
+    Fault,         // a fault, whose message waits for Continue
+};
+
+struct StopReport {
+    StopCause cause = StopCause::None;
+    std::uint32_t address = 0; // the instruction it concerns
+    std::string text;          // what to show: the watch that fired, or the fault's message
+};
+
+// A watched register: 0..15 are V0..VF, IndexWatch is I.
+inline constexpr int IndexWatch = 16;
+struct RegisterWatch {
+    int reg = 0;
+    std::uint32_t value = 0;
+    bool operator==(const RegisterWatch&) const = default;
+};
+// A watched range of memory, both ends included.
+struct MemoryWatch {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    bool operator==(const MemoryWatch&) const = default;
+};
+
+// One instruction run, as the trace keeps it: 32 bytes, so that the trace
+// can stay on while the debugger is open.
+struct TraceEntry {
+    std::uint32_t frame;   // the frame (a tick on Kestrel's machine) it ran in
+    std::uint32_t address; // where it began
+    std::uint16_t word;
+    std::uint16_t second;           // the word after it, which a four-byte instruction reads
+    std::uint32_t index;            // I once it had run (its low 32 bits)
+    std::array<std::uint8_t, 16> v; // V0-VF once it had run
+};
+
+// The debugger's side of each instruction, which both interpreters consult
+// while a debugger is attached: whether to halt before it, and what to note
+// after it. With no debugger attached, neither interpreter asks anything of
+// it per instruction: each checks Attached() once a frame or a pass and runs
+// its own plain loop otherwise.
+class DebugHooks {
+  public:
+    static constexpr std::size_t TraceLength = 1 << 14;
+
+    bool Attached() const { return attached_; }
+    bool Halted() const { return halted_; }
+    const StopReport& Stop() const { return stop_; }
+    std::uint32_t FrameCount() const { return frame_; }
+    void CountFrame() { ++frame_; }
+
+    // Before the instruction at the program counter: true when the program
+    // halts there instead of running it.
+    bool HaltsBefore(const MachineState& state);
+    // After the instruction HaltsBefore let run has run.
+    void Ran(const MachineState& state);
+    // A fault stopped the program: true when the debugger holds its message
+    // until Continue, halting with the state that caused it.
+    bool HoldsFault(const std::string& text);
+
+    // The debugger's own side. The machine chosen: its instructions, and
+    // whether its addresses wrap at the end of its memory.
+    void Follow(debug::InstructionSetId set, bool wraps) {
+        decode_ = &debug::DecodeIndex::For(set);
+        wraps_ = wraps;
+    }
+    void Attach(std::uint32_t memorySize);
+    void Detach();
+    void Halt(StopCause cause, std::uint32_t address, std::string text = {});
+    // A reset: a fault held is gone with the run it stopped.
+    void DropHeldFault() { heldFault_.clear(); }
+    // Runs on: a breakpoint at the instruction it halted at does not stop it
+    // again at once. Returns the fault held, if any, for its message to go out.
+    std::string Resume(std::uint32_t pc);
+    // Runs `count` instructions, then halts (StopCause::Step).
+    void ResumeFor(std::uint32_t pc, std::uint64_t count);
+    // Runs until the program counter is `address` with `depth` return
+    // addresses on the stack (step over a call), or until fewer than `depth`
+    // are (step out).
+    void ResumeUntilAt(std::uint32_t pc, std::uint32_t address, int depth);
+    void ResumeUntilBelow(std::uint32_t pc, int depth);
+    bool Stepping() const { return mode_ != Mode::Free; }
+    // A standard machine's frame step ended its frame.
+    void FrameStepped(std::uint32_t pc) { Halt(StopCause::Step, pc); }
+
+    std::vector<std::uint8_t>& Breakpoints() { return breakpoints_; }
+    const std::vector<std::uint8_t>& Breakpoints() const { return breakpoints_; }
+    std::vector<MemoryWatch>& MemoryWatches() { return memoryWatches_; }
+    std::vector<RegisterWatch>& RegisterWatches() { return registerWatches_; }
+    bool breakOnFaults = true;
+
+    // The trace, oldest first: at most TraceLength entries.
+    std::vector<TraceEntry> Trace() const;
+    void ClearTrace() {
+        traceNext_ = 0;
+        traceFull_ = false;
+    }
+    void TraceOn(bool on) { tracing_ = on; }
+    std::function<void(const TraceEntry&)> traceSink;
+
+  private:
+    enum class Mode { Free, Count, UntilAt, UntilBelow };
+    void resume(std::uint32_t pc, Mode mode);
+    bool stepDone(const MachineState& state);
+    bool written(const MemoryWatch& watch, std::size_t size) const;
+
+    bool attached_ = false;
+    bool halted_ = false;
+    StopReport stop_;
+    std::string heldFault_;
+    std::uint32_t frame_ = 0;
+
+    Mode mode_ = Mode::Free;
+    std::uint64_t stepsLeft_ = 0;
+    std::uint32_t untilAddress_ = 0;
+    int untilDepth_ = 0;
+    std::optional<std::uint32_t> passOnce_; // the address resumed from: its breakpoint is passed once
+
+    std::vector<std::uint8_t> breakpoints_; // one a byte of memory: 1 where set
+    std::vector<MemoryWatch> memoryWatches_;
+    std::vector<RegisterWatch> registerWatches_;
+    const debug::DecodeIndex* decode_ = &debug::DecodeIndex::For(debug::InstructionSetId::Kestrel);
+    bool wraps_ = false;
+    // The instruction let run: where, its words, and the memory it writes.
+    std::uint32_t address_ = 0;
+    std::uint16_t word_ = 0;
+    std::uint16_t second_ = 0;
+    std::optional<debug::WrittenRange> writes_;
+    std::array<std::uint8_t, 16> vBefore_{};
+    std::uint64_t indexBefore_ = 0;
+
+    bool tracing_ = true;
+    std::vector<TraceEntry> trace_;
+    std::size_t traceNext_ = 0;
+    bool traceFull_ = false;
+};
+
+} // namespace kestrel
