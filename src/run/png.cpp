@@ -67,7 +67,7 @@ std::string storedZlib(std::string_view data) {
 
 } // namespace
 
-std::string EncodePng(const Picture& picture) {
+std::string EncodePng(const PictureView& picture) {
     std::string header;
     putBigEndian(header, static_cast<std::uint32_t>(picture.columns));
     putBigEndian(header, static_cast<std::uint32_t>(picture.rows));

@@ -5,10 +5,6 @@
 
 #include <utility>
 
-#if __has_include("machine/debugger.h")
-#define KESTREL_RUN_DEBUGGER 1
-#endif
-
 namespace kestrel::run {
 
 Runner::Runner() {
@@ -42,10 +38,7 @@ bool Runner::open(const std::string& path, const MachineChoice& choice) {
         warning_.clear();
         return false;
     }
-    if (palette) {
-        machine_.SetPalette(*palette);
-        palette_ = *palette;
-    }
+    if (palette) machine_.SetPalette(*palette);
     return true;
 }
 
@@ -81,7 +74,10 @@ RunResult Runner::runStandard(const RunOptions& options) {
     RunResult result;
     result.frames = RunFrames(
         machine_, options.frames,
-        [&](std::uint64_t frame) { pressKeys(options.keys, next, frame); },
+        [&](std::uint64_t frame) {
+            frame_ = frame;
+            pressKeys(options.keys, next, frame);
+        },
         [&] { return !machine_.LastFault().empty() || (watching_ && halted()); });
     if (!machine_.LastFault().empty())
         return {RunEnd::Faulted, result.frames, machine_.LastFault()};
@@ -100,6 +96,7 @@ RunResult Runner::runKestrel(const RunOptions& options) {
     host_.onTick = [&] {
         machine_.Timer1_Timer();
         if (++ticks == options.frames) return machine_.EndAllRuns();
+        frame_ = ticks;
         pressKeys(options.keys, next, ticks);
     };
     if (watching_) {
@@ -118,8 +115,6 @@ RunResult Runner::runKestrel(const RunOptions& options) {
     return result;
 }
 
-#ifdef KESTREL_RUN_DEBUGGER
-
 std::optional<std::string> Runner::prepare(const RunOptions& options) {
     if (options.breakAt && *options.breakAt >= machine_.Kind().memorySize)
         return "the break address is outside the memory of " + std::string(machine_.Kind().name) +
@@ -135,8 +130,11 @@ void Runner::attach(const RunOptions& options) {
     debug.BreakOnFaults(false); // a fault stops the run and is told as it is without a debugger
     if (options.breakAt) debug.SetBreakpoint(*options.breakAt); // inside memory: prepare checked
     if (options.trace) {
+        // In kestrel-run's frames, counted from 0 as the key script counts them.
         debug.SetTraceSink([this, &options](const TraceEntry& entry) {
-            options.trace(machine_.Debug().TraceLine(entry));
+            TraceEntry line = entry;
+            line.frame = static_cast<std::uint32_t>(frame_);
+            options.trace(machine_.Debug().TraceLine(line));
         });
     }
     debug.Attach();
@@ -146,21 +144,5 @@ void Runner::attach(const RunOptions& options) {
 bool Runner::halted() const {
     return machine_.Debug().State() == ProgramState::Halted;
 }
-
-#else
-
-std::optional<std::string> Runner::prepare(const RunOptions& options) {
-    if (options.breakAt || options.trace)
-        return "--break and --trace need the debugger, which this build of the core lacks";
-    return std::nullopt;
-}
-
-void Runner::attach(const RunOptions&) {}
-
-bool Runner::halted() const {
-    return false;
-}
-
-#endif
 
 } // namespace kestrel::run

@@ -57,7 +57,7 @@ class Runner {
     std::optional<std::string> prepare(const RunOptions& options);
     RunResult run(const RunOptions& options);
 
-    Picture picture() const { return ReadPicture(machine_, palette_); }
+    PictureView picture() const { return machine_.Debug().Picture(); }
     const MachineState& state() const { return machine_.State; }
     const MachineKind& kind() const { return machine_.Kind(); }
     const std::string& error() const { return error_; }
@@ -93,7 +93,7 @@ class Runner {
 
     TickHost host_;
     Machine machine_{host_};
-    Palette palette_ = DefaultPalette;
+    std::uint64_t frame_ = 0; // the frame (tick) that runs, from 0
     std::string error_;
     std::string warning_;
     bool watching_ = false; // a debugger is attached for a break or a trace

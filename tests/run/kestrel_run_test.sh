@@ -26,6 +26,7 @@ rows=(
     "2 -                   $roms/demo.ch8       --machine pdp-11"
     "2 -                   $roms/demo.ch8       --machine kestrel --keys 3:0+"
     "2 -                   $roms/demo.ch8       --frames 10:5+"
+    "2 -                   $roms/machines.ch8   --break 1000"
 )
 for row in "${rows[@]}"; do
     read -r want golden rom options <<<"$row"
@@ -45,10 +46,18 @@ for row in "${rows[@]}"; do
     fi
 done
 
+fail() {
+    echo "FAIL: $1"
+    failures=$((failures + 1))
+}
 # The PNG of a picture: 64 x 32 RGB.
 "$run" --machine kestrel --frames 30 --png "$work/demo.png" "$roms/demo.ch8"
-file "$work/demo.png" | grep -q 'PNG image data, 64 x 32, 8-bit/color RGB' ||
-    { echo "FAIL: $(file "$work/demo.png")"; failures=$((failures + 1)); }
+file "$work/demo.png" | grep -q 'PNG image data, 64 x 32, 8-bit/color RGB' || fail "$(file "$work/demo.png")"
+# A break prints the registers where it stopped; a trace has a line an instruction.
+"$run" --break 0x278 "$roms/machines.ch8" 2>/dev/null | grep -qx PC=0278 || fail "--break 0x278 stops elsewhere"
+"$run" --machine xo-chip --frames 1 --trace "$work/trace" "$roms/xochip.ch8"
+[ "$(wc -l <"$work/trace")" = 100 ] && [ "$(head -n 1 "$work/trace")" = "     0 0200 00FF  hires" ] ||
+    fail "a frame of xochip.ch8 at 100 a frame traced as $(wc -l <"$work/trace") lines from $(head -n 1 "$work/trace")"
 
-[ "$failures" = 0 ] && echo "kestrel-run: ${#rows[@]} rows and the PNG pass"
+[ "$failures" = 0 ] && echo "kestrel-run: ${#rows[@]} rows, the PNG, the break and the trace pass"
 [ "$failures" = 0 ]
