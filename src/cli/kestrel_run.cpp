@@ -27,37 +27,39 @@ constexpr int kUsageErrors = 2;
 const char* const kUsage = "usage: kestrel-run [options] ROM\n";
 
 void printHelp() {
-    std::cout
-        << kUsage
-        << "\nRuns a CHIP-8, SUPER-CHIP or XO-CHIP ROM without a window, as fast as the\n"
-           "core runs, then shows what it left. It reads no settings and writes only\n"
-           "the files it is asked to.\n\n"
-           "  --machine NAME   the machine: "
-        << run::MachineNameList()
-        << "\n"
-           "                   (default: database, chosen as \"From the ROM database\" does)\n"
-           "  --frames N       run N frames (default 60); on Kestrel's machine N ticks,\n"
-           "                   of "
-        << run::PassesPerTick
-        << " run-loop passes each\n"
-           "  --rate N         instructions a frame, as CPU, Speed sets them (standard\n"
-           "                   machines; Kestrel's keeps its own pace)\n"
-           "  --keys SCRIPT    keys pressed and released: FRAME:KEY+ and FRAME:KEY-,\n"
-           "                   separated by commas, e.g. 10:5+,14:5-,20:A+; keys are\n"
-           "                   0-F on the standard machines, keypad numbers 1-16 on\n"
-           "                   Kestrel's; an event at frame F comes before frame F runs\n"
-           "  --screen FILE    write the final picture as text ('-': standard output):\n"
-           "                   '#' lit, '.' dark; on XO-CHIP a digit 0-3 a pixel\n"
-           "  --png FILE       write the final picture as a PNG, a pixel a CHIP-8 pixel\n"
-           "  --registers      print V0-VF, I, PC, SP, DT and ST, NAME=HEX a line\n"
-           "  --trace FILE     write a line an instruction: frame, address, word, mnemonic\n"
-           "  --break ADDR     stop when PC reaches ADDR (hexadecimal) and print the\n"
-           "                   registers\n"
-           "  -h, --help       show this help and exit\n"
-           "      --version    show the version and exit\n\n"
-           "Exit status: 0 when the frames ran, a break was reached or the program\n"
-           "ended; 1 when the program faulted; 2 for a bad option, an unreadable file\n"
-           "or a ROM too long for the machine.\n";
+    std::cout << kUsage
+              << "\nRuns a CHIP-8, SUPER-CHIP or XO-CHIP ROM without a window, as fast as the\n"
+                 "core runs, then shows what it left. It reads no settings and writes only\n"
+                 "the files it is asked to.\n\n"
+                 "  --machine NAME   the machine, one of:\n"
+                 "                   "
+              << run::MachineNameList()
+              << "\n"
+                 "                   (default: database, which chooses as the window's\n"
+                 "                   \"From the ROM database\" does)\n"
+                 "  --frames N       run N frames (default 60); on Kestrel's machine N ticks,\n"
+                 "                   of "
+              << run::PassesPerTick
+              << " run-loop passes each\n"
+                 "  --rate N         instructions a frame, as the window's Speed menu sets them\n"
+                 "                   (standard machines; Kestrel's keeps its own pace)\n"
+                 "  --keys SCRIPT    keys pressed and released: FRAME:KEY+ and FRAME:KEY-,\n"
+                 "                   separated by commas, e.g. 10:5+,14:5-,20:A+; keys are\n"
+                 "                   0-F on the standard machines, keypad numbers 1-16 on\n"
+                 "                   Kestrel's; an event at frame F comes before frame F runs\n"
+                 "  --screen FILE    write the final picture as text ('-': standard output):\n"
+                 "                   '#' lit, '.' dark; on XO-CHIP a digit 0-3 a pixel\n"
+                 "  --png FILE       write the final picture as a PNG, a pixel a CHIP-8 pixel\n"
+                 "  --registers      print V0-VF, I, PC, SP, DT and ST, NAME=HEX a line\n"
+                 "  --trace FILE     write a line an instruction run ('-': standard output):\n"
+                 "                   frame, address, word, mnemonic\n"
+                 "  --break ADDR     stop when PC reaches ADDR (hexadecimal) and print the\n"
+                 "                   registers\n"
+                 "  -h, --help       show this help and exit\n"
+                 "      --version    show the version and exit\n\n"
+                 "Exit status: 0 when the frames ran, a break was reached or the program\n"
+                 "ended; 1 when the program faulted; 2 for a bad option, an unreadable file\n"
+                 "or a ROM too long for the machine.\n";
 }
 
 int usageError(const std::string& message) {
