@@ -1,5 +1,6 @@
 #include "run/runner.h"
 
+#include "base/texts.h"
 #include "input/key_map.h"
 #include "romdb/rom_machine.h"
 
@@ -79,8 +80,7 @@ RunResult Runner::runStandard(const RunOptions& options) {
             pressKeys(options.keys, next, frame);
         },
         [&] { return !machine_.LastFault().empty() || (watching_ && halted()); });
-    if (!machine_.LastFault().empty())
-        return {RunEnd::Faulted, result.frames, machine_.LastFault()};
+    if (!machine_.LastFault().empty()) return {RunEnd::Faulted, result.frames, faultText()};
     if (watching_ && halted()) result.end = RunEnd::Breakpoint;
     return result;
 }
@@ -110,9 +110,17 @@ RunResult Runner::runKestrel(const RunOptions& options) {
     host_.onTick = [] {};
     host_.onYield = nullptr;
     result.frames = ticks;
-    if (!machine_.LastFault().empty()) return {RunEnd::Faulted, ticks + 1, machine_.LastFault()};
+    if (!machine_.LastFault().empty()) return {RunEnd::Faulted, ticks + 1, faultText()};
     if (result.end == RunEnd::Breakpoint) ++result.frames; // the tick it halted in
     return result;
+}
+
+// The fault's text without the window's advice to choose Reset or Open ROM.
+std::string Runner::faultText() const {
+    std::string text = machine_.LastFault();
+    const std::string_view advice = RunStoppedText;
+    if (text.ends_with(advice)) text.resize(text.size() - advice.size());
+    return text;
 }
 
 std::optional<std::string> Runner::prepare(const RunOptions& options) {

@@ -88,6 +88,7 @@ class Runner {
     void press(const KeyEvent& event);
     void attach(const RunOptions& options);
     bool halted() const;
+    std::string faultText() const;
     RunResult runKestrel(const RunOptions& options);
     RunResult runStandard(const RunOptions& options);
 
