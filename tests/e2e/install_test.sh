@@ -32,7 +32,8 @@ grep '^E:' "$work/lintian.log" && fail "lintian reports errors (above)"
 cat "$work/lintian.log"
 
 dpkg-deb --contents "$deb" >"$work/contents.txt" || fail "dpkg-deb --contents"
-for path in usr/bin/kestrel "usr/share/applications/$id.desktop" \
+for path in usr/bin/kestrel usr/bin/kestrel-run usr/share/man/man1/kestrel-run.1.gz \
+    "usr/share/applications/$id.desktop" \
     "usr/share/icons/hicolor/scalable/apps/$id.svg" "usr/share/metainfo/$id.metainfo.xml" \
     usr/share/doc/kestrel/copyright usr/share/doc/kestrel/changelog.gz usr/share/doc/kestrel/roms/demo.ch8; do
     grep -q " \./$path\$" "$work/contents.txt" || fail "the package lacks /$path"

@@ -1,7 +1,7 @@
 #include "support/rom_runner.h"
 
+#include "run/frames.h"
 #include "support/program_bytes.h"
-#include "support/temp_file.h"
 
 #include <algorithm>
 
@@ -25,8 +25,7 @@ void RomRunner::load(const std::vector<std::uint16_t>& words, std::uint32_t at) 
 
 void RomRunner::openImage() {
     if (!imageChanged_) return;
-    TempFile rom(image_);
-    machine.LoadRom(rom.path());
+    machine.OpenRomOn("the test's ROM", image_, machine.Kind());
     imageChanged_ = false;
 }
 
@@ -50,14 +49,15 @@ void RomRunner::runFrames(std::uint64_t frames) {
 }
 
 void RomRunner::moreFrames(std::uint64_t frames) {
-    for (std::uint64_t k = 0; k < frames; ++k) {
-        ++framesBegun;
-        const auto [first, last] = frameEvents.equal_range(framesBegun);
-        for (auto event = first; event != last; ++event)
-            event->second();
-        if (everyFrame) everyFrame();
-        machine.StartFrame();
-    }
+    run::RunFrames(
+        machine, frames,
+        [this](std::uint64_t) {
+            const auto [first, last] = frameEvents.equal_range(++framesBegun);
+            for (auto event = first; event != last; ++event)
+                event->second();
+            if (everyFrame) everyFrame();
+        },
+        [] { return false; });
 }
 
 void RomRunner::stopAt(std::uint64_t yieldNumber) {

@@ -1,17 +1,15 @@
 #pragma once
 
-#include "base/host.h"
-
-#include <string>
+#include "run/headless_host.h"
 
 namespace kestrel::testing {
 
-// A Host on which nothing happens: every operation returns at once, except
-// that one piece of work can be handed to the next yield. That is how a
-// benchmark gets inside a live run, where Interpret executes handlers, at the
-// cost of one test a yield. Tests and benchmarks derive from it and override
-// only what they watch.
-class SilentHost : public Host {
+// kestrel-run's headless host, on which nothing happens, except that one
+// piece of work can be handed to the next yield. That is how a benchmark gets
+// inside a live run, where Interpret executes handlers, at the cost of one
+// test a yield. Tests and benchmarks derive from it and override only what
+// they watch.
+class SilentHost : public run::HeadlessHost {
   public:
     using Hook = void (*)(void* context);
 
@@ -28,15 +26,6 @@ class SilentHost : public Host {
             hook(context_);
         }
     }
-    void tone(int, int) override {}
-    void stopTone() override {}
-    void playPattern(const SoundPattern&, double) override {}
-    void setStatusText(const std::string&) override {}
-    void setButtonCaption(int, const std::string&) override {}
-    void surfaceChanged() override {}
-    void requestRun() override {}
-    void reportFault(const std::string&) override {}
-    void reportLoadError(const std::string&) override {}
 
   private:
     Hook hook_ = nullptr;
