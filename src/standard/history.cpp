@@ -135,9 +135,8 @@ std::optional<History::Replay> History::GoBack(std::size_t frame, std::uint64_t 
     // The replay counts its instructions and notes its draws again; the key
     // changes up to the point stay, and draws beyond it are drawn afresh.
     kept.instructions = 0;
-    std::erase_if(kept.keys, [&](const Replay::KeyChange& change) {
-        return change.before > instructions;
-    });
+    std::erase_if(kept.keys,
+                  [&](const Replay::KeyChange& change) { return change.before > instructions; });
     kept.draws.clear();
     last_ = replay.image;
     sinceKeyframe_ = 0;

@@ -144,7 +144,8 @@ bool StandardInterpreter::StepBack() {
         return goBack(frame, history_.LastFrameInstructions() - 1);
     // At a frame's first instruction: the last one run is in a frame before it.
     while (frame-- > 0) {
-        if (history_.Instructions(frame) > 0) return goBack(frame, history_.Instructions(frame) - 1);
+        if (history_.Instructions(frame) > 0)
+            return goBack(frame, history_.Instructions(frame) - 1);
     }
     return false;
 }

@@ -62,9 +62,10 @@ const std::vector<Case> Cases = {
     {"a break holds the program and its timers",
      Program,
      {[](Session& s) { return s.debug().DelayTimer() > 1; },
-      act([](Session& s) { s.debug().Break(); }), wait(300),
-      act([](Session& s) { s.held = {s.debug().PC(), s.debug().DelayTimer()}; }), wait(300),
-      act([](Session& s) {
+      act([](Session& s) { s.debug().Break(); }), wait(300), act([](Session& s) {
+          s.held = {s.debug().PC(), s.debug().DelayTimer()};
+      }),
+      wait(300), act([](Session& s) {
           s.runner.machine.Timer1_Timer();
           EXPECT_TRUE(s.halted());
           EXPECT_EQ(s.debug().PC(), s.held[0]);
@@ -94,7 +95,9 @@ const std::vector<Case> Cases = {
       untilHalted(), act([](Session& s) { EXPECT_EQ(s.debug().PC(), 0x208u); })}},
     {"a watched byte written",
      Program,
-     {act([](Session& s) { EXPECT_TRUE(s.debug().WatchMemory({0x2FF, 0x300})); }),
+     {act([](Session& s) {
+          EXPECT_TRUE(s.debug().WatchMemory({0x2FF, 0x300}));
+      }),
       untilHalted(), act([](Session& s) {
           EXPECT_EQ(s.debug().Stop().cause, StopCause::MemoryWrite);
           EXPECT_EQ(s.debug().Stop().address, 0x20Cu);
@@ -102,8 +105,10 @@ const std::vector<Case> Cases = {
       })}},
     {"a register taking a value",
      Program,
-     {act([](Session& s) { EXPECT_TRUE(s.debug().WatchRegister({0, 2})); }), untilHalted(),
-      act([](Session& s) {
+     {act([](Session& s) {
+          EXPECT_TRUE(s.debug().WatchRegister({0, 2}));
+      }),
+      untilHalted(), act([](Session& s) {
           EXPECT_EQ(s.debug().Stop().cause, StopCause::RegisterValue);
           EXPECT_EQ(s.debug().PC(), 0x20Au);
       })}},
@@ -118,8 +123,7 @@ const std::vector<Case> Cases = {
       })}},
     {"step back through a return and a call",
      Program,
-     {act([](Session& s) { s.debug().SetBreakpoint(0x20A); }), untilHalted(),
-      act([](Session& s) {
+     {act([](Session& s) { s.debug().SetBreakpoint(0x20A); }), untilHalted(), act([](Session& s) {
           if (!s.standard()) {
               EXPECT_EQ(s.debug().StepBack(), StepResult::NotOnMachine);
               return;
@@ -133,8 +137,7 @@ const std::vector<Case> Cases = {
       })}},
     {"random draws replayed exactly",
      {0xC0FF, 0xC1FF, 0xC2FF, 0x1206},
-     {act([](Session& s) { s.debug().SetBreakpoint(0x206); }), untilHalted(),
-      act([](Session& s) {
+     {act([](Session& s) { s.debug().SetBreakpoint(0x206); }), untilHalted(), act([](Session& s) {
           if (!s.standard()) return;
           // Back, the replay draws what the run drew; forward again, too.
           const auto drawn = s.debug().V();
@@ -166,7 +169,8 @@ const std::vector<Case> Cases = {
     {"what cannot be done is refused",
      {0xF00A},
      {act([](Session& s) {
-          EXPECT_FALSE(s.debug().SetBreakpoint(static_cast<std::uint32_t>(s.debug().Memory().size())));
+          EXPECT_FALSE(
+              s.debug().SetBreakpoint(static_cast<std::uint32_t>(s.debug().Memory().size())));
           EXPECT_FALSE(s.debug().WatchMemory({0x300, 0x2FF}));
           if (!s.standard()) EXPECT_EQ(s.debug().StepFrame(), StepResult::NotOnMachine);
       }),
