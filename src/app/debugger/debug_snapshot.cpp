@@ -42,7 +42,8 @@ QString RegisterText(int reg, std::uint64_t value) {
 }
 
 QString AddressText(std::uint32_t address) {
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(address, 3, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("0x") +
+           QStringLiteral("%1").arg(address, 3, 16, QLatin1Char('0')).toUpper();
 }
 
 DebugSnapshot DebugSnapshot::Take(const Debugger& debugger) {
@@ -77,8 +78,8 @@ QString StatusText(const DebugSnapshot& s) {
     QString text = stateName(s.state);
     const QString why = s.state == ProgramState::Halted ? stopText(s.stop) : QString();
     if (!why.isEmpty()) text += QStringLiteral(": ") + why;
-    text += QStringLiteral("  ·  ") + QString::fromUtf8(s.kind->name.data(),
-                                                        static_cast<qsizetype>(s.kind->name.size()));
+    text += QStringLiteral("  ·  ") +
+            QString::fromUtf8(s.kind->name.data(), static_cast<qsizetype>(s.kind->name.size()));
     if (s.kind->clock == Clock::Frames) text += QStringLiteral(", frame %1").arg(s.frame);
     return text;
 }

@@ -56,7 +56,8 @@ QVariant DisassemblyModel::data(const QModelIndex& index, int role) const {
             return QStringLiteral("%1").arg(line.address, 4, 16, QLatin1Char('0')).toUpper();
         case Bytes: return bytesText(line.bytes);
         case Instruction: return QString::fromStdString(line.text);
-        case Target: return line.target ? QStringLiteral("→ ") + AddressText(*line.target) : QString();
+        case Target:
+            return line.target ? QStringLiteral("→ ") + AddressText(*line.target) : QString();
         }
         return {};
     case Qt::ForegroundRole:
@@ -86,7 +87,8 @@ QVariant DisassemblyModel::data(const QModelIndex& index, int role) const {
 }
 
 bool DisassemblyModel::setLines(std::vector<debug::DisassemblyLine> lines) {
-    if (std::equal(lines.begin(), lines.end(), lines_.begin(), lines_.end(), sameLine)) return false;
+    if (std::equal(lines.begin(), lines.end(), lines_.begin(), lines_.end(), sameLine))
+        return false;
     beginResetModel();
     lines_ = std::move(lines);
     marks_.assign(lines_.size(), Marks{});

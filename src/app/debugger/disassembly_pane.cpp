@@ -4,6 +4,7 @@
 
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -37,8 +38,16 @@ DisassemblyPane::DisassemblyPane(QWidget* parent)
     view_->verticalHeader()->hide();
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 2);
+    // Widths fixed by the font, not measured from the lines: the lines change
+    // as often as 30 times a second, and measuring them all is most of the cost.
     QHeaderView* columns = view_->horizontalHeader();
-    columns->setSectionResizeMode(QHeaderView::ResizeToContents);
+    columns->setSectionResizeMode(QHeaderView::Fixed);
+    const int digit = view_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int pad = 2 * view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + digit;
+    columns->resizeSection(DisassemblyModel::Mark, 3 * digit + pad);
+    columns->resizeSection(DisassemblyModel::Address, 7 * digit + pad);
+    columns->resizeSection(DisassemblyModel::Bytes, 8 * digit + pad);
+    columns->resizeSection(DisassemblyModel::Target, 8 * digit + pad);
     columns->setSectionResizeMode(DisassemblyModel::Instruction, QHeaderView::Stretch);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(view_);

@@ -20,7 +20,8 @@ QChar shown(std::uint8_t byte) {
 } // namespace
 
 int MemoryModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>((memory_.size() + BytesPerRow - 1) / BytesPerRow);
+    return parent.isValid() ? 0
+                            : static_cast<int>((memory_.size() + BytesPerRow - 1) / BytesPerRow);
 }
 
 int MemoryModel::columnCount(const QModelIndex& parent) const {
@@ -29,8 +30,10 @@ int MemoryModel::columnCount(const QModelIndex& parent) const {
 
 QVariant MemoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
-    if (orientation == Qt::Vertical) return hex(static_cast<std::uint64_t>(section) * BytesPerRow, 4);
-    return section == TextColumn ? QStringLiteral("Text") : hex(static_cast<std::uint64_t>(section), 1);
+    if (orientation == Qt::Vertical)
+        return hex(static_cast<std::uint64_t>(section) * BytesPerRow, 4);
+    return section == TextColumn ? QStringLiteral("Text")
+                                 : hex(static_cast<std::uint64_t>(section), 1);
 }
 
 QVariant MemoryModel::data(const QModelIndex& index, int role) const {
@@ -89,8 +92,10 @@ void MemoryModel::show(const std::vector<std::uint8_t>& memory, std::uint32_t pc
         const int wasLength = pcLength_;
         pc_ = pc;
         pcLength_ = pcLength;
-        if (was < memory_.size()) rowsChanged(was, std::min<std::size_t>(was + wasLength, memory_.size()) - 1);
-        if (pc < memory_.size()) rowsChanged(pc, std::min<std::size_t>(pc + pcLength, memory_.size()) - 1);
+        if (was < memory_.size())
+            rowsChanged(was, std::min<std::size_t>(was + wasLength, memory_.size()) - 1);
+        if (pc < memory_.size())
+            rowsChanged(pc, std::min<std::size_t>(pc + pcLength, memory_.size()) - 1);
     }
     if (index != index_) {
         const std::uint64_t was = index_;

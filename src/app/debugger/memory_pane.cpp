@@ -94,10 +94,10 @@ std::optional<std::uint32_t> MemoryPane::typedAddress() {
                           QStringLiteral(")");
     if (!address) {
         emit told(QStringLiteral("\"%1\" is not an address: type one in hexadecimal, e.g. 0x200.")
-                         .arg(address_->text()));
+                      .arg(address_->text()));
     } else if (*address >= size) {
         emit told(AddressText(*address) + QStringLiteral(" is outside this machine's memory") +
-                     range + QStringLiteral("."));
+                  range + QStringLiteral("."));
     } else {
         emit told({});
         return address;
