@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "debugger/debugger_window.h"
 #include "machine_menu.h"
 #include "romdb/rom_machine.h"
 
@@ -69,6 +70,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), machine_(*this) {
 }
 
 Form1::~Form1() {
+    delete debuggerWindow_;
     keyPreview_.reset();
     machine_.EndAllRuns();
 }
@@ -139,6 +141,9 @@ void Form1::buildMenus() {
         *cpu, [this](const MachineKind& kind) { chooseMachine(kind); },
         [this] { chooseFromRomDatabase(); });
     speedMenu_ = new SpeedMenu(*cpu, machine_);
+    // A caption without a mnemonic, and no shortcut: every key in this window is the program's.
+    QAction* debugger = cpu->addAction(QStringLiteral("Debugger..."), this, &Form1::openDebugger);
+    debugger->setObjectName(QStringLiteral("Debugger"));
 
     QAction* about = bar->addAction(QStringLiteral("About"), this, &Form1::About_Click);
     about->setObjectName(QStringLiteral("About"));
@@ -207,6 +212,16 @@ void Form1::chooseMachine(const MachineKind& kind) {
         frameClock_.stop();
         timer1_.start();
     }
+}
+
+void Form1::openDebugger() {
+    if (debuggerWindow_ == nullptr) {
+        debuggerWindow_ = new DebuggerWindow(machine_.Debug(), this);
+        debuggerWindow_->move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    debuggerWindow_->show();
+    debuggerWindow_->raise();
+    debuggerWindow_->activateWindow();
 }
 
 void Form1::setStatusText(const std::string& text) {

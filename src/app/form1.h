@@ -22,6 +22,8 @@ class QPushButton;
 
 namespace kestrel {
 
+class DebuggerWindow;
+
 // The main window. It owns the machine and is its host: the picture, the
 // status label, the remap buttons, the tone, the menus and the yields all
 // come through here; the keyboard comes through its key preview. Everything runs on the one UI
@@ -59,6 +61,8 @@ class Form1 : public QMainWindow, public Host {
     // CPU > Machine > "From the ROM database": resets on the machine the
     // database chooses for the last opened ROM, and opens each ROM so after.
     void chooseFromRomDatabase();
+    // CPU > "Debugger...": shows the debugger window beside this one, made the first time.
+    void openDebugger();
 
     // Host.
     void yield() override { QCoreApplication::processEvents(); }
@@ -98,8 +102,9 @@ class Form1 : public QMainWindow, public Host {
     // The standard machines' frames; Kestrel's machine has its tick instead.
     FrameClock frameClock_{[this] { machine_.StartFrame(); }, this};
     std::unique_ptr<KeyPreview> keyPreview_;
-    SpeedMenu* speedMenu_ = nullptr; // a child of the CPU menu
-    bool fromRomDatabase_ = false;   // until another machine is chosen or Kestrel closes
+    SpeedMenu* speedMenu_ = nullptr;           // a child of the CPU menu
+    bool fromRomDatabase_ = false;             // until another machine is chosen or Kestrel closes
+    DebuggerWindow* debuggerWindow_ = nullptr; // a child, deleted before the machine it shows
 };
 
 } // namespace kestrel

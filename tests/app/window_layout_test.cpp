@@ -119,8 +119,9 @@ class WindowLayoutTest : public QObject {
             return texts;
         };
         QCOMPARE(captions(top[0]->menu()), QStringList({"Open ROM", "Exit"}));
-        // Reset and Pause first, then the Machine and Speed submenus.
-        QCOMPARE(captions(top[1]->menu()), QStringList({"Reset", "Pause", "Machine", "Speed"}));
+        // Reset and Pause first, then the Machine and Speed submenus, then the debugger.
+        QCOMPARE(captions(top[1]->menu()),
+                 QStringList({"Reset", "Pause", "Machine", "Speed", "Debugger..."}));
         QMenu* machines = top[1]->menu()->actions().at(2)->menu();
         QVERIFY(machines != nullptr);
         QCOMPARE(captions(machines),
@@ -208,7 +209,7 @@ class WindowLayoutTest : public QObject {
         auto* cpu = form.findChild<QMenu*>(QStringLiteral("CPU"));
         auto* speed = form.findChild<QMenu*>(QStringLiteral("Speed"));
         QVERIFY(cpu && speed);
-        QCOMPARE(cpu->actions().last(), speed->menuAction());
+        QCOMPARE(cpu->actions().at(3), speed->menuAction());
         const QStringList expected = {"Machine's own",  "7 per frame",   "15 per frame",
                                       "30 per frame",   "100 per frame", "1000 per frame",
                                       "10000 per frame"};

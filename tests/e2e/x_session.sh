@@ -295,10 +295,11 @@ open_menu() {
     return 1
 }
 
-# Items in each menu: File has two, CPU four (Reset, Pause, Machine, Speed),
+# Items in each menu: File has two, CPU five (Reset, Pause, Machine, Speed,
+# Debugger...),
 # CPU > Speed seven, and CPU > Machine the machines of the platform table,
 # as kestrel_machine_names prints them, then "From the ROM database".
-menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 4; else echo 2; fi; }
+menu_items() { if [ "$1" = "$MenuCPU" ]; then echo 5; else echo 2; fi; }
 
 # click_item ITEM COUNT: clicks item ITEM of the COUNT-item popup at popup_x,
 # popup_y, popup_h, then waits until every popup is gone. Returns 2 if one
