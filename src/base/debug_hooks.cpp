@@ -40,12 +40,14 @@ void DebugHooks::Detach() {
     halted_ = false;
     mode_ = Mode::Free;
     stop_ = {};
+    beCareful();
 }
 
 void DebugHooks::Halt(StopCause cause, std::uint32_t address, std::string text) {
     halted_ = true;
     mode_ = Mode::Free;
     stop_ = {cause, address, std::move(text)};
+    beCareful();
 }
 
 std::string DebugHooks::Resume(std::uint32_t pc) {
@@ -74,6 +76,7 @@ void DebugHooks::resume(std::uint32_t pc, Mode mode) {
     stop_ = {};
     mode_ = mode;
     passOnce_ = pc;
+    careful_ = true;
 }
 
 bool DebugHooks::stepDone(const MachineState& state) {
@@ -90,10 +93,11 @@ bool DebugHooks::stepDone(const MachineState& state) {
     return false;
 }
 
-bool DebugHooks::HaltsBefore(const MachineState& state) {
+bool DebugHooks::carefulHaltsBefore(const MachineState& state) {
     const std::uint32_t pc = state.ProgramCounter;
     const bool passing = passOnce_ == pc;
     passOnce_.reset();
+    beCareful();
     if (stepDone(state)) {
         Halt(StopCause::Step, pc);
         return true;
@@ -102,24 +106,17 @@ bool DebugHooks::HaltsBefore(const MachineState& state) {
         Halt(StopCause::Breakpoint, pc, "Breakpoint at " + hex(pc));
         return true;
     }
-    const std::size_t size = state.Memory.size();
-    const auto byte = [&](std::uint64_t a) -> std::uint16_t {
-        if (wraps_) return state.Memory[a % size];
-        return a < size ? state.Memory[a] : 0;
-    };
-    address_ = pc;
-    word_ = static_cast<std::uint16_t>(byte(pc) << 8 | byte(pc + 1));
-    const debug::InstructionInfo* info = (*decode_)(word_);
-    second_ = info != nullptr && info->length == 4
-                  ? static_cast<std::uint16_t>(byte(pc + 2) << 8 | byte(pc + 3))
-                  : 0;
+    note(state, pc);
     if (!registerWatches_.empty()) {
         vBefore_ = state.V;
         indexBefore_ = state.IndexReg;
     }
+    prepared_ = true;
     writes_.reset();
-    if (!memoryWatches_.empty() && info != nullptr)
-        writes_ = debug::MemoryWritten(*info, word_, state.IndexReg);
+    if (!memoryWatches_.empty()) {
+        if (const debug::InstructionInfo* info = (*decode_)(word_))
+            writes_ = debug::MemoryWritten(*info, word_, state.IndexReg);
+    }
     return false;
 }
 
@@ -134,23 +131,10 @@ bool DebugHooks::written(const MemoryWatch& watch, std::size_t size) const {
     return first <= last ? overlaps(first, last) : overlaps(first, size - 1) || overlaps(0, last);
 }
 
-void DebugHooks::Ran(const MachineState& state) {
+void DebugHooks::carefulRan(const MachineState& state) {
+    if (!std::exchange(prepared_, false)) return; // careful only since the instruction began
     const std::uint32_t address = address_;
     const std::uint16_t word = word_;
-    if (tracing_) {
-        TraceEntry& entry = trace_[traceNext_];
-        entry.frame = frame_;
-        entry.address = address;
-        entry.word = word;
-        entry.second = second_;
-        entry.index = static_cast<std::uint32_t>(state.IndexReg);
-        entry.v = state.V;
-        if (traceSink) traceSink(entry);
-        if (++traceNext_ == trace_.size()) {
-            traceNext_ = 0;
-            traceFull_ = true;
-        }
-    }
     if (writes_) {
         for (const MemoryWatch& watch : memoryWatches_) {
             if (written(watch, state.Memory.size())) {

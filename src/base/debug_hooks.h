@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -44,14 +45,16 @@ struct MemoryWatch {
 };
 
 // One instruction run, as the trace keeps it: 32 bytes, so that the trace
-// can stay on while the debugger is open.
+// can stay on while the debugger is open. The registers are those it found;
+// what it changed shows in the next entry's, or in the machine once it is
+// the last.
 struct TraceEntry {
     std::uint32_t frame;   // the frame (a tick on Kestrel's machine) it ran in
     std::uint32_t address; // where it began
     std::uint16_t word;
     std::uint16_t second;           // the word after it, which a four-byte instruction reads
-    std::uint32_t index;            // I once it had run (its low 32 bits)
-    std::array<std::uint8_t, 16> v; // V0-VF once it had run
+    std::uint32_t index;            // I before it ran (its low 32 bits)
+    std::array<std::uint8_t, 16> v; // V0-VF before it ran
 };
 
 // The debugger's side of each instruction, which both interpreters consult
@@ -61,7 +64,8 @@ struct TraceEntry {
 // its own plain loop otherwise.
 class DebugHooks {
   public:
-    static constexpr std::size_t TraceLength = 1 << 14;
+    // The last 4,096 instructions, 128 KB.
+    static constexpr std::size_t TraceLength = 1 << 12;
 
     bool Attached() const { return attached_; }
     bool Halted() const { return halted_; }
@@ -70,10 +74,22 @@ class DebugHooks {
     void CountFrame() { ++frame_; }
 
     // Before the instruction at the program counter: true when the program
-    // halts there instead of running it.
-    bool HaltsBefore(const MachineState& state);
+    // halts there instead of running it. Inline, and with nothing to ask but
+    // a breakpoint's byte while no step, watch or passed breakpoint needs
+    // more, so that a debugger open costs the run little.
+    bool HaltsBefore(const MachineState& state) {
+        const std::uint32_t pc = state.ProgramCounter;
+        if (careful_ || (pc < breakpoints_.size() && breakpoints_[pc] != 0))
+            return carefulHaltsBefore(state);
+        note(state, pc);
+        prepared_ = false;
+        return false;
+    }
     // After the instruction HaltsBefore let run has run.
-    void Ran(const MachineState& state);
+    void Ran(const MachineState& state) {
+        if (tracing_) traceRan();
+        if (careful_) carefulRan(state);
+    }
     // A fault stopped the program: true when the debugger holds its message
     // until Continue, halting with the state that caused it.
     bool HoldsFault(const std::string& text);
@@ -106,8 +122,16 @@ class DebugHooks {
 
     std::vector<std::uint8_t>& Breakpoints() { return breakpoints_; }
     const std::vector<std::uint8_t>& Breakpoints() const { return breakpoints_; }
-    std::vector<MemoryWatch>& MemoryWatches() { return memoryWatches_; }
-    std::vector<RegisterWatch>& RegisterWatches() { return registerWatches_; }
+    const std::vector<MemoryWatch>& MemoryWatches() const { return memoryWatches_; }
+    const std::vector<RegisterWatch>& RegisterWatches() const { return registerWatches_; }
+    void SetMemoryWatches(std::vector<MemoryWatch> watches) {
+        memoryWatches_ = std::move(watches);
+        beCareful();
+    }
+    void SetRegisterWatches(std::vector<RegisterWatch> watches) {
+        registerWatches_ = std::move(watches);
+        beCareful();
+    }
     bool breakOnFaults = true;
 
     // The trace, oldest first: at most TraceLength entries.
@@ -123,9 +147,49 @@ class DebugHooks {
     enum class Mode { Free, Count, UntilAt, UntilBelow };
     void resume(std::uint32_t pc, Mode mode);
     bool stepDone(const MachineState& state);
+    bool carefulHaltsBefore(const MachineState& state);
+    void carefulRan(const MachineState& state);
+    // Whether each instruction needs more than a breakpoint's byte looked at.
+    void beCareful() {
+        careful_ = mode_ != Mode::Free || passOnce_.has_value() || !memoryWatches_.empty() ||
+                   !registerWatches_.empty();
+    }
+    // The instruction let run: where, and its words. Its trace entry is
+    // written here, with the registers as they stand before it: read then,
+    // they are not the bytes the instruction has only just stored, which a
+    // processor reads back slowly.
+    void note(const MachineState& state, std::uint32_t pc) {
+        address_ = pc;
+        word_ = static_cast<std::uint16_t>(byte(state, pc) << 8 | byte(state, pc + 1));
+        second_ = static_cast<std::uint16_t>(byte(state, pc + 2) << 8 | byte(state, pc + 3));
+        if (!tracing_) return;
+        TraceEntry& entry = trace_[traceNext_];
+        entry.frame = frame_;
+        entry.address = pc;
+        entry.word = word_;
+        entry.second = second_;
+        entry.index = static_cast<std::uint32_t>(state.IndexReg);
+        entry.v = state.V;
+    }
+    // A byte as the machine fetches it: wrapping at the end of a standard
+    // machine's memory; none past the end of Kestrel's.
+    std::uint8_t byte(const MachineState& state, std::uint64_t a) const {
+        const std::size_t size = state.Memory.size();
+        if (wraps_) return state.Memory[a & (size - 1)];
+        return a < size ? state.Memory[a] : 0;
+    }
+    void traceRan() {
+        if (traceSink) traceSink(trace_[traceNext_]);
+        if (++traceNext_ == trace_.size()) {
+            traceNext_ = 0;
+            traceFull_ = true;
+        }
+    }
     bool written(const MemoryWatch& watch, std::size_t size) const;
 
     bool attached_ = false;
+    bool careful_ = false;
+    bool prepared_ = false; // the careful HaltsBefore noted what the watches compare
     bool halted_ = false;
     StopReport stop_;
     std::string heldFault_;
@@ -143,7 +207,8 @@ class DebugHooks {
     std::vector<RegisterWatch> registerWatches_;
     const debug::DecodeIndex* decode_ = &debug::DecodeIndex::For(debug::InstructionSetId::Kestrel);
     bool wraps_ = false;
-    // The instruction let run: where, its words, and the memory it writes.
+    // The instruction let run: where, its words (the second read only by a
+    // four-byte instruction), and the memory it writes.
     std::uint32_t address_ = 0;
     std::uint16_t word_ = 0;
     std::uint16_t second_ = 0;

@@ -167,21 +167,28 @@ ProgramState Debugger::State() const {
     return ProgramState::Running;
 }
 
-std::string Debugger::TraceLine(const TraceEntry& entry, const TraceEntry* before) const {
+std::string Debugger::TraceLine(const TraceEntry& entry, const TraceEntry& after) const {
     char head[48];
     std::snprintf(head, sizeof head, "%6u %04X %04X  ", static_cast<unsigned>(entry.frame),
                   static_cast<unsigned>(entry.address), static_cast<unsigned>(entry.word));
     std::string line = head + debug::Disassemble(InstructionSet(), entry.word, entry.second);
-    if (before == nullptr) return line;
     for (std::size_t k = 0; k < entry.v.size(); ++k) {
-        if (entry.v[k] == before->v[k]) continue;
+        if (entry.v[k] == after.v[k]) continue;
         char change[16];
-        std::snprintf(change, sizeof change, " v%zX=%02X", k, static_cast<unsigned>(entry.v[k]));
+        std::snprintf(change, sizeof change, " v%zX=%02X", k, static_cast<unsigned>(after.v[k]));
         line += change;
     }
-    if (entry.index != before->index)
-        line += " i=" + HexWord(static_cast<std::uint16_t>(entry.index));
+    if (entry.index != after.index)
+        line += " i=" + HexWord(static_cast<std::uint16_t>(after.index));
     return line;
+}
+
+TraceEntry Debugger::Registers() const {
+    TraceEntry now{};
+    now.address = PC();
+    now.index = static_cast<std::uint32_t>(I());
+    now.v = V();
+    return now;
 }
 
 void Debugger::SetTraceSink(std::function<void(const TraceEntry&)> sink) {
@@ -331,9 +338,10 @@ std::vector<std::uint32_t> Debugger::Breakpoints() const {
 bool Debugger::WatchMemory(MemoryWatch range, bool set) {
     if (range.first > range.last || range.last >= Memory().size()) return false;
     if (!Attached()) Attach();
-    auto& watches = hooks_.MemoryWatches();
+    std::vector<MemoryWatch> watches = hooks_.MemoryWatches();
     std::erase(watches, range);
     if (set) watches.push_back(range);
+    hooks_.SetMemoryWatches(std::move(watches));
     return true;
 }
 
@@ -341,16 +349,17 @@ bool Debugger::WatchRegister(RegisterWatch watch, bool set) {
     if (watch.reg < 0 || watch.reg > IndexWatch || (watch.reg < IndexWatch && watch.value > 0xFF))
         return false;
     if (!Attached()) Attach();
-    auto& watches = hooks_.RegisterWatches();
+    std::vector<RegisterWatch> watches = hooks_.RegisterWatches();
     std::erase(watches, watch);
     if (set) watches.push_back(watch);
+    hooks_.SetRegisterWatches(std::move(watches));
     return true;
 }
 
 void Debugger::ClearBreakpoints() {
     std::fill(hooks_.Breakpoints().begin(), hooks_.Breakpoints().end(), 0);
-    hooks_.MemoryWatches().clear();
-    hooks_.RegisterWatches().clear();
+    hooks_.SetMemoryWatches({});
+    hooks_.SetRegisterWatches({});
 }
 
 std::size_t Debugger::HistoryBytes() const {

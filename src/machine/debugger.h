@@ -114,8 +114,10 @@ class Debugger {
     const StopReport& Stop() const { return hooks_.Stop(); } // why it is halted
     std::uint32_t FrameCount() const { return hooks_.FrameCount(); }
     // A line of the trace as kestrel-run writes it: frame, address, word,
-    // mnemonic, and the registers changed since `before`, the entry before it.
-    std::string TraceLine(const TraceEntry& entry, const TraceEntry* before = nullptr) const;
+    // mnemonic, and the registers it changed, which `after` (the next entry,
+    // or Registers() for the last) holds as they were once it had run.
+    std::string TraceLine(const TraceEntry& entry, const TraceEntry& after) const;
+    TraceEntry Registers() const;                                    // V and I as they are now
     std::vector<TraceEntry> Trace() const { return hooks_.Trace(); } // the last ones, oldest first
     // Every instruction run while attached also goes to `sink`, when set:
     // kestrel-run's --trace writes them all.

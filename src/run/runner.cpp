@@ -67,7 +67,10 @@ void Runner::pressKeys(const std::vector<KeyEvent>& keys, std::size_t& next, std
 RunResult Runner::run(const RunOptions& options) {
     if (options.rate) machine_.SetSpeed(options.rate);
     attach(options);
-    return machine_.Kind().engine == Engine::Kestrel ? runKestrel(options) : runStandard(options);
+    RunResult result =
+        machine_.Kind().engine == Engine::Kestrel ? runKestrel(options) : runStandard(options);
+    if (traced_) options.trace(machine_.Debug().TraceLine(*traced_, machine_.Debug().Registers()));
+    return result;
 }
 
 RunResult Runner::runStandard(const RunOptions& options) {
@@ -139,10 +142,11 @@ void Runner::attach(const RunOptions& options) {
     if (options.breakAt) debug.SetBreakpoint(*options.breakAt); // inside memory: prepare checked
     if (options.trace) {
         // In kestrel-run's frames, counted from 0 as the key script counts them.
+        // Each line waits for the next instruction, whose registers show what it changed.
         debug.SetTraceSink([this, &options](const TraceEntry& entry) {
-            TraceEntry line = entry;
-            line.frame = static_cast<std::uint32_t>(frame_);
-            options.trace(machine_.Debug().TraceLine(line));
+            if (traced_) options.trace(machine_.Debug().TraceLine(*traced_, entry));
+            traced_ = entry;
+            traced_->frame = static_cast<std::uint32_t>(frame_);
         });
     }
     debug.Attach();

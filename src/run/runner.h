@@ -97,7 +97,8 @@ class Runner {
     std::uint64_t frame_ = 0; // the frame (tick) that runs, from 0
     std::string error_;
     std::string warning_;
-    bool watching_ = false; // a debugger is attached for a break or a trace
+    bool watching_ = false;            // a debugger is attached for a break or a trace
+    std::optional<TraceEntry> traced_; // the last instruction traced, its line still to write
 };
 
 } // namespace kestrel::run

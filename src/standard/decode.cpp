@@ -120,15 +120,20 @@ void StandardInterpreter::runInstructions(int count) {
 // The same loop with the debugger asked before and told after each
 // instruction; the frame stays open when it halts inside.
 void StandardInterpreter::runDebuggedInstructions() {
+    // The counts are kept in registers for the loop and stored once after it.
     frameEnded_ = false;
-    while (frameLeft_ > 0 && !frameEnded_) {
-        if (hooks_.HaltsBefore(State)) return;
+    int left = frameLeft_;
+    std::uint64_t ran = 0;
+    while (left > 0 && !frameEnded_) {
+        if (hooks_.HaltsBefore(State)) break;
         State.ProgramCounter = execute(State.ProgramCounter);
-        --frameLeft_;
-        history_.Ran();
+        --left;
+        ++ran;
         hooks_.Ran(State);
         if (hooks_.Halted()) break;
     }
+    frameLeft_ = left;
+    history_.Ran(ran);
     if (frameLeft_ == 0 || frameEnded_) frameOpen_ = false;
 }
 

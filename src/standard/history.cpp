@@ -62,6 +62,7 @@ void applyDifference(std::vector<std::uint8_t>& image, const std::vector<std::ui
 
 void History::Clear() {
     frames_.clear();
+    newest_ = nullptr;
     last_.clear();
     sinceKeyframe_ = 0;
 }
@@ -82,6 +83,7 @@ void History::FrameBegins(std::span<const std::uint8_t> image) {
     }
     last_.assign(image.begin(), image.end());
     frames_.push_back(std::move(frame));
+    newest_ = &frames_.back();
 }
 
 void History::Keys(std::span<const std::uint8_t> keypad) {
@@ -131,6 +133,7 @@ std::optional<History::Replay> History::GoBack(std::size_t frame, std::uint64_t 
     for (std::size_t k = frame + 1; k < frames_.size(); ++k)
         replay.later.insert(replay.later.end(), frames_[k].draws.begin(), frames_[k].draws.end());
     frames_.erase(frames_.begin() + static_cast<std::ptrdiff_t>(frame) + 1, frames_.end());
+    newest_ = &frames_.back();
     // What the frame took beyond the point gone back to is forgotten with it.
     // The replay counts its instructions and notes its draws again; the key
     // changes up to the point stay, and draws beyond it are drawn afresh.

@@ -25,8 +25,8 @@ class History {
     void Clear();
     // A frame begins, the machine as `image` shows it.
     void FrameBegins(std::span<const std::uint8_t> image);
-    void Ran() {
-        if (!frames_.empty()) ++frames_.back().instructions;
+    void Ran(std::uint64_t count = 1) {
+        if (newest_ != nullptr) newest_->instructions += count;
     }
     void Draw(double value) {
         if (!frames_.empty()) frames_.back().draws.push_back(value);
@@ -72,6 +72,7 @@ class History {
     void dropOldest();
 
     std::deque<Frame> frames_;
+    Frame* newest_ = nullptr; // frames_.back(), whose place a deque keeps as it grows and shrinks
     std::vector<std::uint8_t> last_; // the image of the newest frame, whole
     std::size_t sinceKeyframe_ = 0;
 };
