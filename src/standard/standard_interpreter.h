@@ -132,6 +132,7 @@ class StandardInterpreter final : public Interpreter {
     void reportFault();
 
     // standard/step_back.cpp
+    template <typename Self, typename Visit> static void imageFields(Self& self, Visit&& visit);
     std::vector<std::uint8_t> image() const; // everything a frame's replay starts from
     void restore(std::span<const std::uint8_t> image);
     std::vector<std::uint8_t> keypadImage() const;

@@ -25,27 +25,33 @@ template <typename T> void take(const std::uint8_t*& p, T& value) {
 
 // Everything the machine's next instructions read or write: memory,
 // registers, timers, screen, sound, keys and the frame's progress. Not the
-// key map, which is the player's, nor the colours.
+// key map, which is the player's, nor the colours. One list for writing and
+// reading, so that the two cannot disagree.
+template <typename Self, typename Visit>
+void StandardInterpreter::imageFields(Self& self, Visit&& visit) {
+    visit(self.State.V);
+    visit(self.State.IndexReg);
+    visit(self.State.ProgramCounter);
+    visit(self.State.StackPointer);
+    visit(self.State.CallStack);
+    visit(self.State.DelayTimer);
+    visit(self.State.SoundTimer);
+    visit(self.status_);
+    visit(self.frameEnded_);
+    visit(self.waitRegister_);
+    visit(self.frameLeft_);
+    visit(self.screen_);
+    visit(self.planes_);
+    visit(self.pattern_);
+    visit(self.pitch_);
+    visit(self.keypad_);
+    visit(self.flagRegisters_);
+}
+
 std::vector<std::uint8_t> StandardInterpreter::image() const {
     std::vector<std::uint8_t> out(State.Memory.begin(), State.Memory.end());
     out.reserve(out.size() + sizeof screen_ + 256);
-    put(out, State.V);
-    put(out, State.IndexReg);
-    put(out, State.ProgramCounter);
-    put(out, State.StackPointer);
-    put(out, State.CallStack);
-    put(out, State.DelayTimer);
-    put(out, State.SoundTimer);
-    put(out, status_);
-    put(out, frameEnded_);
-    put(out, waitRegister_);
-    put(out, frameLeft_);
-    put(out, screen_);
-    put(out, planes_);
-    put(out, pattern_);
-    put(out, pitch_);
-    put(out, keypad_);
-    put(out, flagRegisters_);
+    imageFields(*this, [&](const auto& field) { put(out, field); });
     return out;
 }
 
@@ -53,23 +59,7 @@ void StandardInterpreter::restore(std::span<const std::uint8_t> image) {
     std::copy(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(State.Memory.size()),
               State.Memory.begin());
     const std::uint8_t* p = image.data() + State.Memory.size();
-    take(p, State.V);
-    take(p, State.IndexReg);
-    take(p, State.ProgramCounter);
-    take(p, State.StackPointer);
-    take(p, State.CallStack);
-    take(p, State.DelayTimer);
-    take(p, State.SoundTimer);
-    take(p, status_);
-    take(p, frameEnded_);
-    take(p, waitRegister_);
-    take(p, frameLeft_);
-    take(p, screen_);
-    take(p, planes_);
-    take(p, pattern_);
-    take(p, pitch_);
-    take(p, keypad_);
-    take(p, flagRegisters_);
+    imageFields(*this, [&](auto& field) { take(p, field); });
 }
 
 std::vector<std::uint8_t> StandardInterpreter::keypadImage() const {
