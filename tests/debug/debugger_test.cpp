@@ -172,7 +172,9 @@ const std::vector<Case> Cases = {
           EXPECT_FALSE(
               s.debug().SetBreakpoint(static_cast<std::uint32_t>(s.debug().Memory().size())));
           EXPECT_FALSE(s.debug().WatchMemory({0x300, 0x2FF}));
-          if (!s.standard()) EXPECT_EQ(s.debug().StepFrame(), StepResult::NotOnMachine);
+          if (!s.standard()) {
+              EXPECT_EQ(s.debug().StepFrame(), StepResult::NotOnMachine);
+          }
       }),
       [](Session& s) { return s.debug().State() == ProgramState::WaitingForKey; },
       act([](Session& s) { EXPECT_EQ(s.debug().Step(), StepResult::WaitingForKey); })}},
@@ -198,7 +200,7 @@ TEST(Debugger, EveryCaseOnEveryMachine) {
             SCOPED_TRACE(std::string(kind->name) + ": " + c.name);
             RomRunner runner(*kind);
             runner.load(c.program);
-            Session session{runner};
+            Session session{runner, {}};
             std::size_t next = 0;
             const auto serve = [&] {
                 while (next < c.steps.size() && c.steps[next](session))
