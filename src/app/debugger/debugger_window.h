@@ -21,12 +21,16 @@ class StackPane;
 // working meanwhile. Showing it attaches the debugger to the machine;
 // closing it detaches, and a halted program runs on as before the break.
 //
-// While it is shown it looks at the machine 30 times a second and repaints
+// While it is shown it looks at the machine 10 times a second and repaints
 // only the panes whose contents changed: nothing is done per instruction.
+// The user's own steps show at once, a stop while running within a tenth of
+// a second. Ten is enough to follow a running program, and it is the
+// painting of the panes' text that costs: at 30 a second the window took 7 %
+// of a core beside the main window's 1 %, at 10 it takes 3 %.
 class DebuggerWindow : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int RefreshMs = 33;
+    static constexpr int RefreshMs = 100;
     DebuggerWindow(Debugger& debugger, QWidget* parent);
 
   protected:
