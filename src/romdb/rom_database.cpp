@@ -82,11 +82,13 @@ std::string Text(const Json* v) {
 std::vector<QuirkOverride> Overrides(const Json& set) {
     std::vector<QuirkOverride> out;
     if (!set.is_object()) return out;
-    for (const auto& [key, value] : set.items()) {
+    for (const auto& item : set.items()) {
+        // Not a structured binding: clang before 16, which builds the fuzzer, cannot capture one.
+        const std::string& key = item.key();
         const auto known = std::find_if(std::begin(QuirkFields), std::end(QuirkFields),
                                         [&](const QuirkField& field) { return field.name == key; });
-        if (known != std::end(QuirkFields) && value.is_boolean())
-            out.push_back({known->name, value.get<bool>()});
+        if (known != std::end(QuirkFields) && item.value().is_boolean())
+            out.push_back({known->name, item.value().get<bool>()});
     }
     return out;
 }
