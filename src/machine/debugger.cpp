@@ -18,7 +18,7 @@ const char* StepResultText(StepResult result) {
     case StepResult::WaitingForKey: return "The program waits for a key: press one first.";
     case StepResult::NotRunning: return "No program runs.";
     case StepResult::NoHistory: return "Nothing to go back to.";
-    case StepResult::NotOnMachine: return "Kestrel's own machine has no frames.";
+    case StepResult::NotOnMachine: return "Kestrel's own machine does not step back or by frames.";
     case StepResult::NoCall: return "No call to step out of.";
     }
     return "";

@@ -41,7 +41,7 @@ enum class StepResult {
     WaitingForKey, // the program waits for a key: nothing ran
     NotRunning,    // no program runs (none, ended, faulted): nothing ran
     NoHistory,     // nothing to step back to, or the machine keeps no history
-    NotOnMachine,  // Kestrel's machine has no frames to step
+    NotOnMachine,  // Kestrel's machine neither steps back nor by frames
     NoCall,        // step out with no call to return from
 };
 
