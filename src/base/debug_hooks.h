@@ -85,6 +85,26 @@ class DebugHooks {
         prepared_ = false;
         return false;
     }
+    // The quick loop a standard frame runs while nothing but breakpoints is
+    // set and no sink takes the trace: it holds these in registers, writes
+    // the trace itself, and hands the ring's place back when it leaves.
+    struct QuickRun {
+        const std::uint8_t* marks; // one a byte of memory
+        TraceEntry* trace;         // TraceLength entries, or none when the trace is off
+        std::size_t next;
+        std::uint32_t frame;
+    };
+    bool Quick() const { return !careful_ && !traceSink; }
+    QuickRun BeginQuick() {
+        return {breakpoints_.data(), tracing_ ? trace_.data() : nullptr, traceNext_, frame_};
+    }
+    // `last`: where the last instruction it ran began, which a fault concerns.
+    void EndQuick(std::size_t next, std::uint64_t ran, std::uint32_t last) {
+        if (ran == 0) return;
+        if (tracing_ && ran >= TraceLength - traceNext_) traceFull_ = true;
+        traceNext_ = next;
+        address_ = last;
+    }
     // After the instruction HaltsBefore let run has run.
     void Ran(const MachineState& state) {
         if (tracing_) traceRan();

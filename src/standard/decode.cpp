@@ -124,6 +124,33 @@ void StandardInterpreter::runDebuggedInstructions() {
     frameEnded_ = false;
     int left = frameLeft_;
     std::uint64_t ran = 0;
+    if (hooks_.Quick()) {
+        // Up to the first marked address, with what each instruction needs in registers.
+        DebugHooks::QuickRun quick = hooks_.BeginQuick();
+        const std::uint8_t* memory = State.Memory.data();
+        std::uint32_t pc = State.ProgramCounter;
+        std::uint32_t last = pc;
+        while (left > 0 && !frameEnded_ && quick.marks[pc] == 0) {
+            last = pc;
+            if (quick.trace != nullptr) {
+                TraceEntry& entry = quick.trace[quick.next];
+                quick.next = (quick.next + 1) & (DebugHooks::TraceLength - 1);
+                entry.frame = quick.frame;
+                entry.address = pc;
+                entry.word =
+                    static_cast<std::uint16_t>(memory[pc] << 8 | memory[(pc + 1) & addressMask_]);
+                entry.second = static_cast<std::uint16_t>(memory[(pc + 2) & addressMask_] << 8 |
+                                                          memory[(pc + 3) & addressMask_]);
+                entry.index = static_cast<std::uint32_t>(State.IndexReg);
+                entry.v = State.V;
+            }
+            pc = execute(pc);
+            --left;
+            ++ran;
+        }
+        State.ProgramCounter = pc;
+        hooks_.EndQuick(quick.next, ran, last);
+    }
     while (left > 0 && !frameEnded_) {
         if (hooks_.HaltsBefore(State)) break;
         State.ProgramCounter = execute(State.ProgramCounter);
