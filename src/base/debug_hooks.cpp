@@ -1,5 +1,7 @@
 #include "base/debug_hooks.h"
 
+#include "base/texts.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -7,16 +9,6 @@
 namespace kestrel {
 
 namespace {
-
-std::string hex(std::uint64_t value) {
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string text;
-    do {
-        text.insert(text.begin(), Digits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return "0x" + text;
-}
 
 std::string registerName(int reg) {
     return reg == IndexWatch ? "I" : std::string("V") + "0123456789ABCDEF"[reg & 0xF];
@@ -103,7 +95,7 @@ bool DebugHooks::carefulHaltsBefore(const MachineState& state) {
         return true;
     }
     if (!passing && pc < breakpoints_.size() && breakpoints_[pc] != 0) {
-        Halt(StopCause::Breakpoint, pc, "Breakpoint at " + hex(pc));
+        Halt(StopCause::Breakpoint, pc, "Breakpoint at " + HexNumber(pc));
         return true;
     }
     note(state, pc);
@@ -139,8 +131,8 @@ void DebugHooks::carefulRan(const MachineState& state) {
         for (const MemoryWatch& watch : memoryWatches_) {
             if (written(watch, state.Memory.size())) {
                 Halt(StopCause::MemoryWrite, address,
-                     "Memory " + hex(watch.first) + ".." + hex(watch.last) + " written by " +
-                         hex(word) + " at " + hex(address));
+                     "Memory " + HexNumber(watch.first) + ".." + HexNumber(watch.last) +
+                         " written by " + HexNumber(word) + " at " + HexNumber(address));
                 return;
             }
         }
@@ -152,7 +144,8 @@ void DebugHooks::carefulRan(const MachineState& state) {
                                          : vBefore_[static_cast<std::size_t>(watch.reg & 0xF)];
         if (now == watch.value && before != watch.value) {
             Halt(StopCause::RegisterValue, address,
-                 registerName(watch.reg) + " took " + hex(watch.value) + " at " + hex(address));
+                 registerName(watch.reg) + " took " + HexNumber(watch.value) + " at " +
+                     HexNumber(address));
             return;
         }
     }

@@ -95,6 +95,15 @@ class DebugHooks {
         std::uint32_t frame;
     };
     bool Quick() const { return !careful_ && !traceSink; }
+    static void Fill(TraceEntry& entry, std::uint32_t frame, std::uint32_t pc, std::uint16_t word,
+                     std::uint16_t second, const MachineState& state) {
+        entry.frame = frame;
+        entry.address = pc;
+        entry.word = word;
+        entry.second = second;
+        entry.index = static_cast<std::uint32_t>(state.IndexReg);
+        entry.v = state.V;
+    }
     QuickRun BeginQuick() {
         return {breakpoints_.data(), tracing_ ? trace_.data() : nullptr, traceNext_, frame_};
     }
@@ -182,14 +191,7 @@ class DebugHooks {
         address_ = pc;
         word_ = static_cast<std::uint16_t>(byte(state, pc) << 8 | byte(state, pc + 1));
         second_ = static_cast<std::uint16_t>(byte(state, pc + 2) << 8 | byte(state, pc + 3));
-        if (!tracing_) return;
-        TraceEntry& entry = trace_[traceNext_];
-        entry.frame = frame_;
-        entry.address = pc;
-        entry.word = word_;
-        entry.second = second_;
-        entry.index = static_cast<std::uint32_t>(state.IndexReg);
-        entry.v = state.V;
+        if (tracing_) Fill(trace_[traceNext_], frame_, pc, word_, second_, state);
     }
     // A byte as the machine fetches it: wrapping at the end of a standard
     // machine's memory; none past the end of Kestrel's.

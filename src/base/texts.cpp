@@ -7,6 +7,16 @@ std::string HexWord(std::uint16_t word) {
     return {Hex[word >> 12], Hex[(word >> 8) & 15], Hex[(word >> 4) & 15], Hex[word & 15]};
 }
 
+std::string HexNumber(std::uint64_t value) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), Hex[value & 15]);
+        value >>= 4;
+    } while (value != 0);
+    return "0x" + digits;
+}
+
 std::string InstructionText(std::uint16_t word, std::uint64_t address) {
     return "Instruction " + HexWord(word) + " at address " + std::to_string(address);
 }

@@ -15,7 +15,8 @@ inline const std::string WaitingText = "Waiting for key...";
 //    full (depth 16 of 16). The run has stopped; ..."
 inline constexpr const char* RunStoppedText =
     " The run has stopped; choose Reset or Open ROM to start again.";
-std::string HexWord(std::uint16_t word); // four upper-case digits: "00EE"
+std::string HexWord(std::uint16_t word);    // four upper-case digits: "00EE"
+std::string HexNumber(std::uint64_t value); // "0x" and the fewest upper-case digits: "0x2A4"
 std::string InstructionText(std::uint16_t word, std::uint64_t address);
 std::string CallStackFullText(int depth, int slots);
 std::string CallStackEmptyText(int depth);

@@ -133,16 +133,12 @@ void StandardInterpreter::runDebuggedInstructions() {
         while (left > 0 && !frameEnded_ && quick.marks[pc] == 0) {
             last = pc;
             if (quick.trace != nullptr) {
-                TraceEntry& entry = quick.trace[quick.next];
-                quick.next = (quick.next + 1) & (DebugHooks::TraceLength - 1);
-                entry.frame = quick.frame;
-                entry.address = pc;
-                entry.word =
+                const auto word =
                     static_cast<std::uint16_t>(memory[pc] << 8 | memory[(pc + 1) & addressMask_]);
-                entry.second = static_cast<std::uint16_t>(memory[(pc + 2) & addressMask_] << 8 |
-                                                          memory[(pc + 3) & addressMask_]);
-                entry.index = static_cast<std::uint32_t>(State.IndexReg);
-                entry.v = State.V;
+                const auto second = static_cast<std::uint16_t>(
+                    memory[(pc + 2) & addressMask_] << 8 | memory[(pc + 3) & addressMask_]);
+                DebugHooks::Fill(quick.trace[quick.next], quick.frame, pc, word, second, State);
+                quick.next = (quick.next + 1) & (DebugHooks::TraceLength - 1);
             }
             pc = execute(pc);
             --left;
